@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace morva {
+
+// The kinds of I/O failure that callers tell apart.
+enum class IoErrorKind {
+  invalid_data,
+  unexpected_eof,
+  write_zero,
+  not_found,
+  connection_refused,
+  connection_reset,
+  timed_out,
+  other,
+};
+
+std::string_view io_error_kind_name(IoErrorKind kind);
+
+// The library's error value: a message text, or an I/O error with its kind (and the system's error
+// code when a socket produced it). A file-server return code travels with its message.
+class Error {
+ public:
+  static Error message(std::string text);
+  static Error io(IoErrorKind kind, std::string text);
+  static Error system(std::error_code code);
+  static Error return_code(std::uint32_t code, std::string text);
+
+  bool is_io() const noexcept { return io_kind_.has_value(); }
+  std::optional<IoErrorKind> io_kind() const noexcept { return io_kind_; }
+  std::error_code system_code() const noexcept { return system_code_; }
+  std::optional<std::uint32_t> return_code() const noexcept { return return_code_; }
+
+  // The message, or for a system error the system's text.
+  const std::string& text() const noexcept { return text_; }
+
+  // How the error is shown after "Error: ": a message in double quotes, an I/O error with its kind.
+  std::string diagnostic() const;
+
+  friend bool operator==(const Error&, const Error&) = default;
+
+ private:
+  Error() = default;
+
+  std::string text_;
+  std::optional<IoErrorKind> io_kind_;
+  std::error_code system_code_;
+  std::optional<std::uint32_t> return_code_;
+};
+
+template <typename T>
+using Result = std::expected<T, Error>;
+
+inline std::unexpected<Error> fail(std::string text) { return std::unexpected(Error::message(std::move(text))); }
+
+}  // namespace morva

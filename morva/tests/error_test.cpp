@@ -1,0 +1,39 @@
+#include "morva/error.hpp"
+
+#include <gtest/gtest.h>
+
+#include <asio/error.hpp>
+
+namespace morva {
+namespace {
+
+TEST(Error, MessageDiagnosticIsQuoted) {
+  const Error error = Error::message("file not found: /a");
+  EXPECT_FALSE(error.is_io());
+  EXPECT_EQ(error.text(), "file not found: /a");
+  EXPECT_EQ(error.diagnostic(), "\"file not found: /a\"");
+}
+
+TEST(Error, IoErrorKeepsItsKind) {
+  const Error error = Error::io(IoErrorKind::unexpected_eof, "early eof");
+  ASSERT_TRUE(error.io_kind().has_value());
+  EXPECT_EQ(*error.io_kind(), IoErrorKind::unexpected_eof);
+  EXPECT_EQ(error.diagnostic(), "I/O error UnexpectedEof: early eof");
+}
+
+TEST(Error, SystemErrorMapsItsKind) {
+  const Error error = Error::system(make_error_code(asio::error::connection_refused));
+  ASSERT_TRUE(error.io_kind().has_value());
+  EXPECT_EQ(*error.io_kind(), IoErrorKind::connection_refused);
+  EXPECT_EQ(error.system_code(), make_error_code(asio::error::connection_refused));
+}
+
+TEST(Error, ReturnCodeTravelsWithTheMessage) {
+  const Error error = Error::return_code(2, "file not found: /a");
+  EXPECT_EQ(error.return_code(), 2u);
+  EXPECT_EQ(error.text(), "file not found: /a");
+  EXPECT_FALSE(error.is_io());
+}
+
+}  // namespace
+}  // namespace morva
