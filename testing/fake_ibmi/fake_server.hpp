@@ -46,7 +46,8 @@ class ConnectionScript {
   ConnectionScript& expect(std::uint16_t request_id, RequestCheck check = {});
   // Writes bytes to the client: a reply packet, or any bytes at all.
   ConnectionScript& send(Bytes bytes);
-  // Closes the connection; without it a connection stays open after its script until finish().
+  // Closes the connection. Without it the connection stays open after its script until finish(), or
+  // until the wait limit passes with nothing more arriving.
   ConnectionScript& close();
 
   const std::vector<Step>& steps() const { return steps_; }
