@@ -6,22 +6,36 @@
 #include <system_error>
 #include <thread>
 
+#include "console_events.hpp"
+
 namespace varlin {
 
 namespace {
 
 // Longer than any grace time the system gives, which ends the process first; the bound only keeps
 // the handler from waiting forever should main never finish.
-constexpr DWORD kShutdownWaitMilliseconds = 30'000;
+constexpr std::chrono::milliseconds kShutdownWaitLimit{30'000};
 
 std::atomic<bool> installed{false};
-HANDLE events_pending = nullptr;     // semaphore: one count per event not yet sent
-HANDLE shutdown_finished = nullptr;  // manual-reset event, set by main when it is done
 
-BOOL WINAPI on_console_event(DWORD event) {
-  ReleaseSemaphore(events_pending, 1, nullptr);
-  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-    WaitForSingleObject(shutdown_finished, kShutdownWaitMilliseconds);
+ConsoleEvents& console_events() {
+  static ConsoleEvents events(kShutdownWaitLimit);
+  return events;
+}
+
+ConsoleEvent event_of(DWORD type) {
+  switch (type) {
+    case CTRL_C_EVENT: return ConsoleEvent::ctrl_c;
+    case CTRL_BREAK_EVENT: return ConsoleEvent::ctrl_break;
+    case CTRL_CLOSE_EVENT: return ConsoleEvent::close;
+    case CTRL_LOGOFF_EVENT: return ConsoleEvent::logoff;
+    case CTRL_SHUTDOWN_EVENT: return ConsoleEvent::shutdown;
+    default: return ConsoleEvent::other;
+  }
+}
+
+BOOL WINAPI on_console_event(DWORD type) {
+  console_events().on_event(event_of(type));
   return TRUE;
 }
 
@@ -35,33 +49,30 @@ void name_this_thread(const wchar_t* name) {
   if (set_description != nullptr) set_description(GetCurrentThread(), name);
 }
 
-morva::Error last_error() {
-  return morva::Error::system(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
-}
-
 }  // namespace
 
 morva::Result<void> install_console_control_handler(StopSender sender) {
   if (installed.exchange(true)) return morva::fail("console control handler is already installed");
-  events_pending = CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr);
-  if (events_pending == nullptr) return std::unexpected(last_error());
-  shutdown_finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (shutdown_finished == nullptr) return std::unexpected(last_error());
-
+  ConsoleEvents& events = console_events();
   try {
-    std::thread([sender = std::move(sender)] {
+    std::thread([&events, sender = std::move(sender)] {
       name_this_thread(L"ctrl-c");
-      while (WaitForSingleObject(events_pending, INFINITE) == WAIT_OBJECT_0) sender.send();
+      for (;;) {
+        events.take_event();
+        sender.send();
+      }
     }).detach();
   } catch (const std::system_error& error) {
     return std::unexpected(morva::Error::system(error.code()));
   }
-  if (!SetConsoleCtrlHandler(on_console_event, TRUE)) return std::unexpected(last_error());
+  if (!SetConsoleCtrlHandler(on_console_event, TRUE))
+    return std::unexpected(
+        morva::Error::system(std::error_code(static_cast<int>(GetLastError()), std::system_category())));
   return {};
 }
 
 void console_shutdown_finished() {
-  if (shutdown_finished != nullptr) SetEvent(shutdown_finished);
+  console_events().shutdown_finished();
 }
 
 }  // namespace varlin
