@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console_control.hpp"
+#include "console_input.hpp"
 #include "password.hpp"
 #include "windows_text.hpp"
 
@@ -142,6 +143,23 @@ TEST(WindowsEntry, HelpAndErrorsEndTheProcess) {
     EXPECT_NE(shown.find("Usage: varlin_args_probe.exe [OPTIONS] --host <HOST>"), std::string::npos) << shown;
     EXPECT_EQ(other, "");
   }
+}
+
+TEST(WindowsStandardInput, RedirectedInputIsSharedByThePromptAndTheStopReader) {
+  HANDLE read_end, write_end;
+  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+  const std::string input = "  d\xC3\xA9v \r\nnot yet\r\nSTOP";
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(write_end, input.data(), static_cast<DWORD>(input.size()), &written, nullptr));
+  CloseHandle(write_end);
+  ASSERT_TRUE(SetStdHandle(STD_INPUT_HANDLE, read_end));
+
+  const auto profile = resolve_user_profile(Args{}, standard_input(), write_standard_output);
+  ASSERT_TRUE(profile.has_value()) << profile.error().text();
+  EXPECT_EQ(*profile, "d\xC3\xA9v");
+  StopChannel channel = StopChannel::create();
+  stdin_stop_reader(std::move(channel.sender), standard_input());
+  EXPECT_TRUE(channel.receiver.wait().has_value());
 }
 
 TEST(WindowsPassword, EnvironmentValueIsTakenExactly) {
