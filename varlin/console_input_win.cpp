@@ -22,7 +22,8 @@ class ConsoleSource : public ByteSource {
   explicit ConsoleSource(HANDLE console) : console_(console) {}
 
   morva::Result<std::size_t> read(std::span<char> buffer) override {
-    if (pending_.empty()) {
+    // A read may give only half of a surrogate pair, which waits for the next one.
+    while (pending_.empty()) {
       wchar_t units[1024];
       std::size_t count = 0;
       if (high_surrogate_ != 0) units[count++] = std::exchange(high_surrogate_, 0);

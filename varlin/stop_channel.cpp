@@ -28,6 +28,7 @@ void release_sender(detail::StopChannelState& state) {
 }  // namespace
 
 StopSender::StopSender(std::shared_ptr<detail::StopChannelState> state) : state_(std::move(state)) {
+  if (!state_) return;
   std::lock_guard lock(state_->mutex);
   ++state_->senders;
 }

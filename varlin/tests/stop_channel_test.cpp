@@ -18,6 +18,8 @@ TEST(StopChannel, EachSendIsOneMessage) {
   EXPECT_TRUE(channel.receiver.wait().has_value());
   { StopSender released = std::move(clone); }
   StopSender last = std::move(channel.sender);
+  EXPECT_FALSE(channel.sender.send()) << "a moved-from sender sends nothing";
+  EXPECT_FALSE(channel.sender.clone().send());
   { StopSender released = std::move(last); }
   EXPECT_FALSE(channel.receiver.wait().has_value()) << "nothing queued and no sender left";
 }
