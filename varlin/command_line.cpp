@@ -7,11 +7,10 @@
 
 #include "unicode_text.hpp"
 
-// The rules for this command line (every option at most once, no number forms beyond an optional sign and
-// plain digits, exit code 2 for every error, environment values put through the same checks) are narrower
-// than what CLI11 does out of the box: its integer conversion takes 0x/0b/0o prefixes, digit separators and
-// "true"/"false", its repeated-option policy and error exit codes differ per error type. A small parser of
-// our own says exactly what is allowed.
+// Our own small parser rather than CLI11: this command line takes numbers only as an optional sign and
+// plain decimal digits (CLI11's integer conversion also takes prefixed forms such as 0x and 0b), puts
+// environment values through the same checks, and ends every error with exit code 2 (CLI11's exit codes
+// differ by error type).
 
 namespace varlin {
 
