@@ -4,16 +4,21 @@
 
 #include "morva/server/display_name.hpp"
 #include "morva/server/qsys_path.hpp"
+#include "morva/server/remote_path.hpp"
 #include "morva/server/resolve_remote_path.hpp"
 
 namespace morva::server {
 namespace {
 
 enum class Op {
-  member,   // QsysMemberPath::parse
-  file,     // QsysFilePath::parse
-  object,   // object_path_from_display
-  resolve,  // resolve_remote_path
+  member,         // QsysMemberPath::parse
+  file,           // QsysFilePath::parse
+  object,         // object_path_from_display
+  resolve,        // resolve_remote_path
+  source_member,  // is_source_member_path
+  normalize,      // normalize_remote_path
+  not_root,       // ensure_not_root
+  modify,         // ensure_not_root of the normalised path, as the changing operations call it
 };
 
 constexpr std::string_view kNone = "none";
@@ -30,6 +35,16 @@ std::string outcome(Op op, std::string_view input) {
     }
     case Op::object: return object_path_from_display(input).value_or(std::string(kNone));
     case Op::resolve: return resolve_remote_path(input);
+    case Op::source_member: return is_source_member_path(input) ? "true" : "false";
+    case Op::normalize: return normalize_remote_path(input);
+    case Op::not_root: {
+      const auto checked = ensure_not_root(input);
+      return checked ? "ok" : checked.error().text();
+    }
+    case Op::modify: {
+      const auto checked = ensure_not_root(normalize_remote_path(input));
+      return checked ? "ok" : checked.error().text();
+    }
   }
   return {};
 }
@@ -39,6 +54,8 @@ struct PathCase {
   std::string_view input;
   std::string_view expected;
 };
+
+constexpr std::string_view kRootRefused = "refusing to modify the IFS root directory";
 
 // Member results read library|file|member|canonical path.
 const PathCase kPathCases[] = {
@@ -104,10 +121,44 @@ const PathCase kPathCases[] = {
     {Op::resolve, "/home//QSYS.LIB/", "/home//QSYS.LIB/"},
     {Op::resolve, "", ""},
 
+    {Op::source_member, "/qsys.lib/a/b/hello.mbr", "true"},
+    {Op::source_member, "/QSYS.LIB/X.Mbr", "true"},
+    {Op::source_member, "/QSYS.LIB/MYLIB.LIB/QCLSRC.FILE/HELLO.clp", "false"},
+    {Op::source_member, "/qsys.lib/a/b/hello.mbr/", "false"},
+    {Op::source_member, "/home/x.mbr", "false"},
+    {Op::source_member, "/QSYS.LIB.MBR", "false"},
+    {Op::source_member, "\\QSYS.LIB\\A\\B\\C.MBR", "false"},
+    {Op::source_member, "/QSYS.LIB/", "false"},
+
+    {Op::normalize, "", "/"},
+    {Op::normalize, " \t\r\n", "/"},
+    {Op::normalize, "home\\user\\", "/home/user"},
+    {Op::normalize, "//", "/"},
+    {Op::normalize, " /a//b/ ", "/a//b"},
+    {Op::normalize, "/./a/../b", "/./a/../b"},
+    // Unicode white space at either end, however encoded in UTF-8's lengths.
+    {Op::normalize, "\u3000\u00A0/x\u2029\u0085", "/x"},
+    {Op::normalize, "\u00A0", "/"},
+    {Op::normalize, "a b", "/a b"},
+    // Not white space: zero-width space, the Mongolian vowel separator, an overlong blank, a cut-off
+    // sequence.
+    {Op::normalize, "\u200B/x\u180E", "/\u200B/x\u180E"},
+    {Op::normalize, "\xC0\xA0/x\xC2", "/\xC0\xA0/x\xC2"},
+    {Op::normalize, "/x \x80", "/x \x80"},
+
+    {Op::not_root, "/", kRootRefused},
+    {Op::not_root, "//", "ok"},
+    {Op::not_root, "/a", "ok"},
+    {Op::modify, "\\", kRootRefused},
+    {Op::modify, " / ", kRootRefused},
+    {Op::modify, "//", kRootRefused},
+    {Op::modify, "", kRootRefused},
+    {Op::modify, "/a/", "ok"},
 };
 
 std::string_view op_name(Op op) {
-  constexpr std::string_view kNames[] = {"member", "file", "object", "resolve"};
+  constexpr std::string_view kNames[] = {"member",        "file",      "object",   "resolve",
+                                         "source_member", "normalize", "not_root", "modify"};
   return kNames[static_cast<int>(op)];
 }
 
