@@ -40,17 +40,18 @@ constexpr char32_t kReplacementCharacter = 0xFFFD;
 }  // namespace
 
 Result<std::string> Ccsid277::decode(std::span<const std::uint8_t> bytes) const {
-  std::string text;
-  text.reserve(bytes.size() * 2);
+  std::string text(bytes.size() * 2, '\0');
+  char* out = text.data();
   for (const std::uint8_t byte : bytes) {
     const std::uint8_t code_point = kTable[byte];
     if (code_point < 0x80) {
-      text.push_back(static_cast<char>(code_point));
+      *out++ = static_cast<char>(code_point);
     } else {
-      text.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-      text.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+      *out++ = static_cast<char>(0xC0 | (code_point >> 6));
+      *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
     }
   }
+  text.resize(static_cast<std::size_t>(out - text.data()));
   return text;
 }
 
@@ -58,6 +59,10 @@ Result<std::vector<std::uint8_t>> Ccsid277::encode(std::string_view text) const 
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size());
   for (std::size_t index = 0; index < text.size();) {
+    if (static_cast<std::uint8_t>(text[index]) < 0x80) {
+      bytes.push_back(kReverse[static_cast<std::uint8_t>(text[index++])]);
+      continue;
+    }
     const Utf8Step step = read_utf8(text, index);
     if (step.kind == Utf8Step::Kind::character && step.code_point < kReverse.size()) {
       bytes.push_back(kReverse[step.code_point]);

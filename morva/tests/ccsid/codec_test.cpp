@@ -5,13 +5,13 @@
 
 #include <array>
 
-#include "hex.hpp"
+#include "fake_ibmi/hex.hpp"
 
 namespace morva::ccsid {
 namespace {
 
 using namespace std::literals;
-using test::hex;
+using fake_ibmi::from_hex;
 
 // The UTF-8 text that glibc's iconv gives for each byte under IBM277 (generate_ibm277_fixture.sh).
 constexpr std::array<std::string_view, 256> kIconvIbm277 = {
@@ -35,10 +35,10 @@ TEST(CodecFor, ChoosesTheThreeCodecsAndRefusesOtherCcsids) {
 }
 
 TEST(Decode, DecodesWithTheCodecOfTheCcsid) {
-  EXPECT_EQ(decode(hex("C1 5B 7B"), 277), "A\xC3\x85\xC3\x86");
-  EXPECT_EQ(decode(hex("0041 00C5"), 1200), "A\xC3\x85");
-  EXPECT_EQ(decode(hex("41 C3 85"), 1208), "A\xC3\x85");
-  EXPECT_EQ(error_of(decode(hex("C3"), 1208)),
+  EXPECT_EQ(decode(from_hex("C1 5B 7B"), 277), "A\xC3\x85\xC3\x86");
+  EXPECT_EQ(decode(from_hex("0041 00C5"), 1200), "A\xC3\x85");
+  EXPECT_EQ(decode(from_hex("41 C3 85"), 1208), "A\xC3\x85");
+  EXPECT_EQ(error_of(decode(from_hex("C3"), 1208)),
             "invalid UTF-8 data for CCSID 1208: incomplete utf-8 byte sequence from index 0");
   EXPECT_EQ(error_of(decode({}, 37)), "file data CCSID 37 is not supported");
 }
@@ -58,7 +58,7 @@ TEST(Ccsid277, UsesTheFormWithNextLineAt15AndLineFeedAt25) {
   EXPECT_EQ(kIconvIbm277[0x15], "\xC2\x85");
   EXPECT_EQ(kIconvIbm277[0x25], "\n");
   const Ccsid277 codec;
-  EXPECT_EQ(codec.decode(hex("40 41 4A 4F 5A 5B 5F 6A 7B 7C 9F C0 D0 E0 FF")),
+  EXPECT_EQ(codec.decode(from_hex("40 41 4A 4F 5A 5B 5F 6A 7B 7C 9F C0 D0 E0 FF")),
             " \u00A0#!\u00A4\u00C5^\u00F8\u00C6\u00D8]\u00E6\u00E5\\\u009F");
 }
 
@@ -94,7 +94,7 @@ TEST(Ccsid1200, DecodesStrictUtf16) {
   };
   const Ccsid1200 codec;
   for (const auto& c : cases) {
-    const auto text = codec.decode(hex(c.bytes));
+    const auto text = codec.decode(from_hex(c.bytes));
     if (c.error.empty()) {
       EXPECT_EQ(text, std::string(c.text)) << c.bytes;
     } else {
@@ -107,7 +107,7 @@ TEST(Ccsid1208, DecodesValidUtf8AsACopy) {
   const Ccsid1208 codec;
   for (const std::string_view bytes :
        {""sv, "41 00 7F"sv, "C2 80 DF BF"sv, "E0 A0 80 ED 9F BF EF BF BF"sv, "F0 90 80 80 F4 8F BF BF"sv}) {
-    const auto input = hex(bytes);
+    const auto input = from_hex(bytes);
     EXPECT_EQ(codec.decode(input), std::string(input.begin(), input.end())) << bytes;
   }
 }
@@ -139,7 +139,7 @@ TEST(Ccsid1208, ReportsTheMaximalSubpartOfTheFirstInvalidSequence) {
   };
   const Ccsid1208 codec;
   for (const auto& c : cases) {
-    EXPECT_EQ(error_of(codec.decode(hex(c.bytes))),
+    EXPECT_EQ(error_of(codec.decode(from_hex(c.bytes))),
               fmt::format("invalid UTF-8 data for CCSID 1208: {}", c.detail))
         << c.bytes;
   }
@@ -147,10 +147,10 @@ TEST(Ccsid1208, ReportsTheMaximalSubpartOfTheFirstInvalidSequence) {
 
 TEST(Codecs, EncodeTextInTheirCcsid) {
   const std::string_view text = "Bl\xC3\xA5 \xC3\xB8l";  // "Blå øl"
-  EXPECT_EQ(Ccsid277().encode(text), hex("C2 93 D0 40 6A 93"));
-  EXPECT_EQ(Ccsid1200().encode(text), hex("0042 006C 00E5 0020 00F8 006C"));
-  EXPECT_EQ(Ccsid1208().encode(text), hex("42 6C C3 A5 20 C3 B8 6C"));
-  EXPECT_EQ(Ccsid277().encode("\t#"), hex("05 4A"));
+  EXPECT_EQ(Ccsid277().encode(text), from_hex("C2 93 D0 40 6A 93"));
+  EXPECT_EQ(Ccsid1200().encode(text), from_hex("0042 006C 00E5 0020 00F8 006C"));
+  EXPECT_EQ(Ccsid1208().encode(text), from_hex("42 6C C3 A5 20 C3 B8 6C"));
+  EXPECT_EQ(Ccsid277().encode("\t#"), from_hex("05 4A"));
 }
 
 }  // namespace

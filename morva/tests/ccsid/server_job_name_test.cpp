@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "hex.hpp"
+#include "fake_ibmi/hex.hpp"
 
 namespace morva::ccsid {
 namespace {
 
-using test::hex;
+using fake_ibmi::from_hex;
 
 TEST(DecodeServerJobName, MapsEachByteOnItsOwn) {
   const struct {
@@ -25,7 +25,7 @@ TEST(DecodeServerJobName, MapsEachByteOnItsOwn) {
        ".............................."},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(decode_server_job_name(hex(c.bytes)), c.name) << c.bytes;
+  for (const auto& c : cases) EXPECT_EQ(decode_server_job_name(from_hex(c.bytes)), c.name) << c.bytes;
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "hex.hpp"
+#include "fake_ibmi/hex.hpp"
 
 namespace morva::ccsid {
 namespace {
 
-using test::hex;
+using fake_ibmi::from_hex;
 
 TEST(EncodeUtf16be, WritesUnitsHighByteFirst) {
   const struct {
@@ -26,7 +26,7 @@ TEST(EncodeUtf16be, WritesUnitsHighByteFirst) {
       {"\xF4\x8F\xBF\xBF", "DBFF DFFF"},  // U+10FFFF
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(encode_utf16be(c.text), hex(c.expected)) << c.text;
+    EXPECT_EQ(encode_utf16be(c.text), from_hex(c.expected)) << c.text;
   }
 }
 
@@ -45,14 +45,14 @@ TEST(EncodeUtf16be, WritesIllFormedSequencesAsReplacementCharacters) {
       {"\xF4\x90\x80\x80", "FFFD FFFD FFFD FFFD"},  // above U+10FFFF
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(encode_utf16be(c.text), hex(c.expected)) << c.expected;
+    EXPECT_EQ(encode_utf16be(c.text), from_hex(c.expected)) << c.expected;
   }
 }
 
 TEST(Utf16beUnits, PairsBytesAndIgnoresATrailingOddByte) {
-  EXPECT_EQ(utf16be_units(hex("")), std::vector<std::uint16_t>{});
-  EXPECT_EQ(utf16be_units(hex("12")), std::vector<std::uint16_t>{});
-  EXPECT_EQ(utf16be_units(hex("1234 ABCD EF")), (std::vector<std::uint16_t>{0x1234, 0xABCD}));
+  EXPECT_EQ(utf16be_units(from_hex("")), std::vector<std::uint16_t>{});
+  EXPECT_EQ(utf16be_units(from_hex("12")), std::vector<std::uint16_t>{});
+  EXPECT_EQ(utf16be_units(from_hex("1234 ABCD EF")), (std::vector<std::uint16_t>{0x1234, 0xABCD}));
 }
 
 }  // namespace
