@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <new>
 
 #include "ccsid/unicode_tables.hpp"
 #include "ccsid/utf8_reader.hpp"
@@ -52,6 +53,22 @@ void trim_trailing_white_space(std::string& text) {
     if (!is_white_space(code_point)) return;
     text.resize(start);
   }
+}
+
+// Claims the whole output (one field per line) at once, so a record length too large for memory gives
+// an error rather than an exception.
+Result<void> reserve_fields(std::vector<std::uint8_t>& bytes, std::uint64_t lines,
+                            std::uint64_t source_length) {
+  if (lines == 0) return {};
+  try {
+    if (source_length <= bytes.max_size() / lines) {
+      bytes.reserve(lines * source_length);
+      return {};
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return fail(fmt::format("source member of {} lines with source length {} does not fit in memory", lines,
+                          source_length));
 }
 
 // Calls `line(text)` for each line: cut after every "\n", which goes, with one "\r" before it.
@@ -110,7 +127,10 @@ Result<std::vector<std::uint8_t>> encode_source_member(std::string_view text, Cc
   if (!blank) return std::unexpected(blank.error());
 
   std::vector<std::uint8_t> bytes;
-  bytes.reserve((std::count(text.begin(), text.end(), '\n') + 1) * *source_length);
+  const std::uint64_t lines =
+      text.empty() ? 0 : std::count(text.begin(), text.end(), '\n') + (text.ends_with('\n') ? 0 : 1);
+  if (auto reserved = reserve_fields(bytes, lines, *source_length); !reserved)
+    return std::unexpected(reserved.error());
   std::uint64_t line_number = 0;
   const auto result = for_each_line(text, [&](std::string_view line) -> Result<void> {
     ++line_number;

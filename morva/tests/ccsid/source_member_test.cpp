@@ -134,6 +134,12 @@ TEST(EncodeSourceMember, WritesOneBlankPaddedFieldPerLine) {
        "source line 3: character \xE2\x82\xAC (U+20AC) is not representable in CCSID 277"},
       {"CCSID checked before the text", "", 37, 92, {}, "file data CCSID 37 is not supported"},
       {"record length 12", "", 277, 12, {}, "source record length 12 does not include source text"},
+      {"record length beyond memory",
+       "A\nB",
+       277,
+       UINT64_MAX,
+       {},
+       "source member of 2 lines with source length 18446744073709551603 does not fit in memory"},
   };
   for (const auto& c : cases) {
     expect_result(encode_source_member(c.text, c.ccsid, c.record_length), c.bytes, c.error, c.label);
