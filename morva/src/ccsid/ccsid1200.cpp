@@ -1,4 +1,4 @@
-#include "ccsid/utf8_reader.hpp"
+#include "morva/ccsid/utf8.hpp"
 #include "morva/ccsid/codec.hpp"
 #include "morva/ccsid/utf16.hpp"
 

@@ -1,6 +1,6 @@
 #include <fmt/format.h>
 
-#include "ccsid/utf8_reader.hpp"
+#include "morva/ccsid/utf8.hpp"
 #include "morva/ccsid/codec.hpp"
 
 namespace morva::ccsid {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "ccsid/utf8_reader.hpp"
+#include "morva/ccsid/utf8.hpp"
 #include "morva/ccsid/codec.hpp"
 
 namespace morva::ccsid {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <new>
 
-#include "ccsid/unicode_tables.hpp"
-#include "ccsid/utf8_reader.hpp"
+#include "morva/ccsid/unicode_tables.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace morva::ccsid {
 namespace {

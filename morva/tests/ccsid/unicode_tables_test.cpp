@@ -1,4 +1,4 @@
-#include "ccsid/unicode_tables.hpp"
+#include "morva/ccsid/unicode_tables.hpp"
 
 #include <string>
 

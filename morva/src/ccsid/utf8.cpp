@@ -1,6 +1,8 @@
-#include "ccsid/utf8_reader.hpp"
+#include "morva/ccsid/utf8.hpp"
 
-#include <string>
+#include <algorithm>
+
+#include "morva/ccsid/unicode_tables.hpp"
 
 namespace morva::ccsid {
 namespace {
@@ -55,22 +57,27 @@ Utf8Step read_utf8(std::string_view bytes, std::size_t index) noexcept {
   return {Utf8Step::Kind::character, code_point, rule.continuations + 1};
 }
 
-void append_utf8(std::string& text, char32_t code_point) {
-  if (code_point < 0x80) {
-    text.push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    text.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    text.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    text.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    text.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    text.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    text.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    text.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    text.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    text.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+bool is_valid_utf8(std::string_view text) noexcept {
+  for (std::size_t index = 0; index < text.size();) {
+    const Utf8Step step = read_utf8(text, index);
+    if (step.kind != Utf8Step::Kind::character) return false;
+    index += step.length;
   }
+  return true;
+}
+
+std::string_view trim_white_space(std::string_view text) noexcept {
+  std::size_t begin = text.size();
+  std::size_t end = 0;
+  for (std::size_t index = 0; index < text.size();) {
+    const Utf8Step step = read_utf8(text, index);
+    if (step.kind != Utf8Step::Kind::character || !is_white_space(step.code_point)) {
+      begin = std::min(begin, index);
+      end = index + step.length;
+    }
+    index += step.length;
+  }
+  return begin < end ? text.substr(begin, end - begin) : std::string_view{};
 }
 
 }  // namespace morva::ccsid
