@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 #include "ccsid/unicode_tables.hpp"
 #include "ccsid/utf8_reader.hpp"
 #include "morva/signon/user_profile.hpp"
@@ -50,10 +52,11 @@ Result<WipedPassword> level0_password(std::string_view text) {
     ++position;
     const char32_t c =
         step.kind == ccsid::Utf8Step::Kind::character ? step.code_point : kReplacementCharacter;
-    const auto upper = single_upper_case(c);
-    if (!upper)
+    const ccsid::UpperMapping upper = ccsid::to_upper_full(c);
+    if (upper.length != 1) {
       return fail("password contains a character that cannot be represented by IBM i password level 0");
-    const auto byte = level0_ebcdic_byte(*upper);
+    }
+    const auto byte = level0_ebcdic_byte(upper.code_points[0]);
     if (!byte) {
       return fail(fmt::format(
           "password contains character at position {}, which IBM i password level 0 does not support",
