@@ -1,6 +1,9 @@
 #include "morva/server/packet_stream.hpp"
 
 #include <gtest/gtest.h>
+#include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/ringbuffer_sink.h>
+#include <spdlog/spdlog.h>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
@@ -194,6 +197,38 @@ TEST(WritePacket, ZeroesOnlySensitivePacketsWhateverTheWriteDid) {
       EXPECT_EQ(packet, original);
     }
   }
+}
+
+// Collects the formatted diagnostic events while it lives.
+class CapturedEvents {
+ public:
+  CapturedEvents() : previous_(spdlog::default_logger()) {
+    auto logger = std::make_shared<spdlog::logger>("captured", sink_);
+    logger->set_formatter(
+        std::make_unique<spdlog::pattern_formatter>("%v", spdlog::pattern_time_type::utc, ""));
+    logger->set_level(spdlog::level::debug);
+    spdlog::set_default_logger(logger);
+  }
+  ~CapturedEvents() { spdlog::set_default_logger(previous_); }
+  std::vector<std::string> lines() const { return sink_->last_formatted(); }
+
+ private:
+  std::shared_ptr<spdlog::logger> previous_;
+  std::shared_ptr<spdlog::sinks::ringbuffer_sink_mt> sink_ =
+      std::make_shared<spdlog::sinks::ringbuffer_sink_mt>(8);
+};
+
+TEST(PacketEvents, NameThePacketItsLengthAndSensitivity) {
+  CapturedEvents events;
+  asio::io_context io;
+  ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 64};
+  Bytes packet = from_hex("00000018 0200 E002 00000000 00000000 0000 7002 5EC2E7A5");
+  ASSERT_TRUE(run_bounded(io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, true)));
+  ASSERT_TRUE(read_from_peer(from_hex("00000014 0000 E008 00000000 00000000 0000 F002"), kCommandPackets));
+  const std::vector<std::string> expected{
+      "sending file-service packet packet=ifs.start-server length=24 sensitive=true",
+      "received command packet length=20"};
+  EXPECT_EQ(events.lines(), expected);
 }
 
 }  // namespace
