@@ -8,6 +8,7 @@
 #include <asio/read.hpp>
 #include <asio/use_awaitable.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
