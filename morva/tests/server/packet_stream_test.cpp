@@ -1,0 +1,235 @@
+#include "morva/server/packet_stream.hpp"
+
+#include <gtest/gtest.h>
+#include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/ringbuffer_sink.h>
+#include <spdlog/spdlog.h>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/post.hpp>
+#include <asio/use_future.hpp>
+#include <asio/write.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+#include "fake_ibmi/hex.hpp"
+
+namespace morva::server {
+namespace {
+
+using fake_ibmi::Bytes;
+using fake_ibmi::from_hex;
+
+template <typename T>
+T run_bounded(asio::io_context& io, asio::awaitable<T> operation) {
+  auto result = asio::co_spawn(io, std::move(operation), asio::use_future);
+  io.run_for(std::chrono::seconds(10));
+  EXPECT_EQ(result.wait_for(std::chrono::seconds(0)), std::future_status::ready) << "operation did not end";
+  return result.get();
+}
+
+// Sends `bytes` from a loopback peer, closes, and reads one packet from the other end.
+Result<std::vector<std::uint8_t>> read_from_peer(const Bytes& bytes, const PacketChannel& channel) {
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+  asio::co_spawn(
+      io,
+      [&]() -> asio::awaitable<void> {
+        auto peer = co_await acceptor.async_accept(asio::use_awaitable);
+        co_await asio::async_write(peer, asio::buffer(bytes), asio::use_awaitable);
+        peer.shutdown(asio::ip::tcp::socket::shutdown_send);
+      },
+      asio::detached);
+  return run_bounded(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
+    asio::ip::tcp::socket socket(io);
+    co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
+    co_return co_await read_packet(socket, channel);
+  }());
+}
+
+Bytes packet_of_length(std::uint32_t length, std::size_t bytes_present) {
+  Bytes packet(bytes_present, 0xA5);
+  for (std::size_t i = 0; i < 4 && i < bytes_present; ++i)
+    packet[i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  return packet;
+}
+
+struct ReadCase {
+  const char* name;
+  Bytes sent;
+  std::optional<std::size_t> packet_length;  // or the error below
+  IoErrorKind kind = IoErrorKind::other;
+  const char* text = "";
+};
+
+TEST(ReadPacket, FramesByTheLengthFieldWithinItsLimits) {
+  const ReadCase cases[] = {
+      {"header only", from_hex("00000014 0000 E009 00000000 00000000 0000 F003"), 20},
+      {"followed by the next packet",
+       from_hex("00000016 0000 E009 00000000 00000000 0000 F003 ABCD 00000014"), 22},
+      {"largest", packet_of_length(16'777'216, 16'777'216), 16'777'216},
+      {"19", packet_of_length(19, 40), std::nullopt, IoErrorKind::invalid_data,
+       "invalid IBM i packet length 19"},
+      {"0", packet_of_length(0, 4), std::nullopt, IoErrorKind::invalid_data, "invalid IBM i packet length 0"},
+      {"one above the largest", packet_of_length(16'777'217, 64), std::nullopt, IoErrorKind::invalid_data,
+       "invalid IBM i packet length 16777217"},
+      {"top bit set", packet_of_length(0x80000014, 64), std::nullopt, IoErrorKind::invalid_data,
+       "invalid IBM i packet length 2147483668"},
+      {"2 of the 4 length bytes", from_hex("0000"), std::nullopt, IoErrorKind::unexpected_eof, "early eof"},
+      {"nothing at all", {}, std::nullopt, IoErrorKind::unexpected_eof, "early eof"},
+      {"body cut short", packet_of_length(30, 29), std::nullopt, IoErrorKind::unexpected_eof, "early eof"},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto packet = read_from_peer(c.sent, kCommandPackets);
+    if (c.packet_length) {
+      ASSERT_TRUE(packet.has_value()) << packet.error().diagnostic();
+      EXPECT_TRUE(
+          std::equal(packet->begin(), packet->end(), c.sent.begin(), c.sent.begin() + *c.packet_length));
+      EXPECT_EQ(packet->size(), *c.packet_length);
+    } else {
+      ASSERT_FALSE(packet.has_value());
+      EXPECT_EQ(packet.error().io_kind(), c.kind);
+      EXPECT_EQ(packet.error().text(), c.text);
+    }
+  }
+}
+
+TEST(ReadPacket, FileServiceNamesItsPackets) {
+  const auto packet = read_from_peer(packet_of_length(19, 20), kFileServicePackets);
+  ASSERT_FALSE(packet.has_value());
+  EXPECT_EQ(packet.error().text(), "invalid IBM i file-service packet length 19");
+}
+
+// A write stream that accepts at most `accept` bytes per write; once `error_after` bytes are written,
+// every write fails with `error` (when set).
+struct ScriptedWriteStream {
+  using executor_type = asio::any_io_executor;
+
+  executor_type executor;
+  std::size_t accept = 0;
+  std::error_code error{};
+  std::size_t error_after = 0;
+  Bytes written{};
+  std::size_t writes = 0;
+
+  executor_type get_executor() { return executor; }
+
+  template <typename Buffers, typename Token>
+  auto async_write_some(const Buffers& buffers, Token&& token) {
+    return asio::async_initiate<Token, void(std::error_code, std::size_t)>(
+        [this, buffers](auto handler) {
+          ++writes;
+          std::size_t count = 0;
+          const std::error_code failure = written.size() >= error_after ? error : std::error_code{};
+          if (!failure) {
+            const asio::const_buffer buffer = *asio::buffer_sequence_begin(buffers);
+            count = std::min(accept, buffer.size());
+            const auto* bytes = static_cast<const std::uint8_t*>(buffer.data());
+            written.insert(written.end(), bytes, bytes + count);
+          }
+          asio::post(executor, [handler = std::move(handler), e = failure, count]() mutable {
+            std::move(handler)(e, count);
+          });
+        },
+        token);
+  }
+};
+
+TEST(WriteAll, WritesOnFromWherePartialWritesStopped) {
+  asio::io_context io;
+  ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 3};
+  const Bytes packet = from_hex("01 02 03 04 05 06 07 08 09 0A 0B");
+  ASSERT_TRUE(run_bounded(io, write_all(stream, packet)).has_value());
+  EXPECT_EQ(stream.written, packet);
+  EXPECT_EQ(stream.writes, 4u);
+}
+
+TEST(WriteAll, KeepsTheWriteErrors) {
+  asio::io_context io;
+  ScriptedWriteStream accepts_nothing{.executor = io.get_executor()};
+  const auto zero = run_bounded(io, write_all(accepts_nothing, from_hex("00000014")));
+  ASSERT_FALSE(zero.has_value());
+  EXPECT_EQ(zero.error().io_kind(), IoErrorKind::write_zero);
+  EXPECT_EQ(zero.error().text(), "write zero");
+
+  io.restart();
+  ScriptedWriteStream broken{
+      .executor = io.get_executor(), .accept = 100, .error = asio::error::connection_reset};
+  const auto reset = run_bounded(io, write_all(broken, from_hex("00000014")));
+  ASSERT_FALSE(reset.has_value());
+  EXPECT_EQ(reset.error().io_kind(), IoErrorKind::connection_reset);
+  EXPECT_EQ(reset.error().system_code(), std::error_code(asio::error::connection_reset));
+}
+
+TEST(WritePacket, ZeroesOnlySensitivePacketsWhateverTheWriteDid) {
+  struct Case {
+    const char* name;
+    std::size_t accept;
+    std::error_code error;
+    bool sensitive;
+    bool succeeds;
+    bool zeroed;
+  };
+  const Case cases[] = {
+      {"sensitive, written", 64, {}, true, true, true},
+      {"sensitive, write accepts nothing", 0, {}, true, false, true},
+      {"sensitive, write fails half way", 5, asio::error::broken_pipe, true, false, true},
+      {"not sensitive, written", 64, {}, false, true, false},
+      {"not sensitive, write fails", 0, {}, false, false, false},
+  };
+  const Bytes original = from_hex("00000018 0200 E002 00000000 00000000 0000 7002 5EC2E7A5");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    asio::io_context io;
+    ScriptedWriteStream stream{
+        .executor = io.get_executor(), .accept = c.accept, .error = c.error, .error_after = 10};
+    Bytes packet = original;
+    const auto written =
+        run_bounded(io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, c.sensitive));
+    EXPECT_EQ(written.has_value(), c.succeeds);
+    EXPECT_EQ(std::all_of(packet.begin(), packet.end(), [](auto b) { return b == 0; }), c.zeroed);
+    if (!c.zeroed) {
+      EXPECT_EQ(packet, original);
+    }
+  }
+}
+
+// Collects the formatted diagnostic events while it lives.
+class CapturedEvents {
+ public:
+  CapturedEvents() : previous_(spdlog::default_logger()) {
+    auto logger = std::make_shared<spdlog::logger>("captured", sink_);
+    logger->set_formatter(
+        std::make_unique<spdlog::pattern_formatter>("%v", spdlog::pattern_time_type::utc, ""));
+    logger->set_level(spdlog::level::debug);
+    spdlog::set_default_logger(logger);
+  }
+  ~CapturedEvents() { spdlog::set_default_logger(previous_); }
+  std::vector<std::string> lines() const { return sink_->last_formatted(); }
+
+ private:
+  std::shared_ptr<spdlog::logger> previous_;
+  std::shared_ptr<spdlog::sinks::ringbuffer_sink_mt> sink_ =
+      std::make_shared<spdlog::sinks::ringbuffer_sink_mt>(8);
+};
+
+TEST(PacketEvents, NameThePacketItsLengthAndSensitivity) {
+  CapturedEvents events;
+  asio::io_context io;
+  ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 64};
+  Bytes packet = from_hex("00000018 0200 E002 00000000 00000000 0000 7002 5EC2E7A5");
+  ASSERT_TRUE(run_bounded(io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, true)));
+  ASSERT_TRUE(read_from_peer(from_hex("00000014 0000 E008 00000000 00000000 0000 F002"), kCommandPackets));
+  const std::vector<std::string> expected{
+      "sending file-service packet packet=ifs.start-server length=24 sensitive=true",
+      "received command packet length=20"};
+  EXPECT_EQ(events.lines(), expected);
+}
+
+}  // namespace
+}  // namespace morva::server
