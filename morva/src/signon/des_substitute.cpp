@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "ccsid/unicode_tables.hpp"
-#include "ccsid/utf8_reader.hpp"
+#include "morva/ccsid/unicode_tables.hpp"
+#include "morva/ccsid/utf8.hpp"
 #include "morva/signon/user_profile.hpp"
 #include "signon/crypto.hpp"
 #include "signon/password_ebcdic.hpp"
