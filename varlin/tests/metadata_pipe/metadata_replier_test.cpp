@@ -16,14 +16,7 @@ using Lookup = std::expected<MetadataResult, MetadataError>;
 
 MetadataResult member_result() {
   return MetadataResult{.path = "/QSYS.LIB/L.LIB/F.FILE/M.MBR",
-                        .properties = {FileProperties::Member{.path = "/QSYS.LIB/L.LIB/F.FILE/M.MBR",
-                                                              .library = "L",
-                                                              .source_file = "F",
-                                                              .member = "M",
-                                                              .source_type = "CLLE",
-                                                              .ccsid = 37,
-                                                              .record_length = 92,
-                                                              .description = "d"}}};
+                        .properties = {FileProperties::Member{.member = "M", .ccsid = 37}}};
 }
 
 struct ReplyCase {
@@ -42,8 +35,8 @@ TEST(MetadataReplier, Replies) {
        R"({"version":1,"mountId":"0000002A","ok":false,"code":"invalidRequest","error":"took too long"})"},
       {"properties", std::string("line\n"), Lookup(member_result()),
        R"({"version":1,"mountId":"0000002A","ok":true,"result":{"path":"/QSYS.LIB/L.LIB/F.FILE/M.MBR",)"
-       R"("properties":{"path":"/QSYS.LIB/L.LIB/F.FILE/M.MBR","library":"L","sourceFile":"F","member":"M",)"
-       R"("sourceType":"CLLE","ccsid":37,"recordLength":92,"description":"d"}}})"},
+       R"("properties":{"path":"","library":"","sourceFile":"","member":"M",)"
+       R"("sourceType":"","ccsid":37,"recordLength":0,"description":""}}})"},
       {"refused", std::string("line\n"),
        Lookup(std::unexpected(MetadataError{MetadataError::Invalid{"no \"x\""}})),
        R"({"version":1,"mountId":"0000002A","ok":false,"code":"invalidRequest","error":"no \"x\""})"},
