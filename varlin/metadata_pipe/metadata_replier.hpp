@@ -8,7 +8,7 @@
 #include <string>
 
 #include "metadata_pipe/metadata_error.hpp"
-#include "metadata_pipe/pipe_server.hpp"
+#include "metadata_pipe/request_handler.hpp"
 #include "metadata_pipe/response.hpp"
 
 namespace varlin::metadata_pipe {

@@ -4,21 +4,16 @@
 #include <asio/awaitable.hpp>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "metadata_pipe/metadata_replier.hpp"
+#include "metadata_pipe/request_handler.hpp"
 #include "metadata_pipe/shutdown_signal.hpp"
 #include "morva/error.hpp"
 
 namespace varlin::metadata_pipe {
-
-// Turns what was read off one connection into its reply line (without the line feed). The request is
-// the request line, its line feed included, or the reason no line could be read.
-class RequestHandler {
- public:
-  virtual ~RequestHandler() = default;
-  virtual asio::awaitable<std::string> reply(morva::Result<std::string> request) = 0;
-};
 
 struct PipeServerLimits {
   // How long a client may take to send its request line.
@@ -34,6 +29,11 @@ struct PipeServerLimits {
 morva::Result<ShutdownSender> serve_pipe(const asio::any_io_executor& executor, const std::string& pipe_name,
                                          std::shared_ptr<RequestHandler> handler,
                                          PipeServerLimits limits = {});
+
+// Serves the mount's metadata pipe, answering each request line through the lookup.
+morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor,
+                                                  std::uint32_t mount_id, PropertiesLookup lookup,
+                                                  PipeServerLimits limits = {});
 #endif
 
 }  // namespace varlin::metadata_pipe

@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 
+#include "metadata_pipe/pipe_name.hpp"
 #include "metadata_pipe/pipe_server.hpp"
 #include "metadata_pipe/request_line.hpp"
 #include "morva/log.hpp"
@@ -303,6 +304,13 @@ morva::Result<ShutdownSender> serve_pipe(const asio::any_io_executor& executor, 
       }(server, std::move(signal.channel)),
       asio::detached);
   return std::move(signal.sender);
+}
+
+morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor,
+                                                  std::uint32_t mount_id, PropertiesLookup lookup,
+                                                  PipeServerLimits limits) {
+  return serve_pipe(executor, metadata_pipe_name(mount_id),
+                    std::make_shared<MetadataReplier>(mount_id, std::move(lookup)), limits);
 }
 
 }  // namespace varlin::metadata_pipe

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "metadata_pipe/pipe_name.hpp"
 #include "windows_text.hpp"
 
 namespace varlin::metadata_pipe {
@@ -286,6 +287,32 @@ TEST_F(PipeServerTest, ShutdownAbortsClientsInFlight) {
     EXPECT_EQ(handler_->cancelled, 1);
     sender_.reset();
   }
+}
+
+TEST(MetadataPipeServer, RepliesOnTheMountsPipe) {
+  asio::io_context io;
+  auto work = asio::make_work_guard(io);
+  std::thread runner([&] { io.run(); });
+  const auto mount_id = static_cast<std::uint32_t>(0xC0000000u | GetCurrentProcessId());
+  auto started = serve_metadata_pipe(
+      io.get_executor(), mount_id,
+      [](std::string line) -> asio::awaitable<std::expected<MetadataResult, MetadataError>> {
+        co_return std::unexpected(
+            MetadataError{MetadataError::Invalid{"asked " + std::to_string(line.size())}});
+      });
+  ASSERT_TRUE(started) << started.error().text();
+  const auto id = metadata_pipe_name(mount_id).substr(kPipeNamePrefix.size());
+  for (const auto& [request, error] : {std::pair<std::string, std::string>{"{}\n", "asked 3"},
+                                       {std::string(65537, ' '), "metadata request is too large"}}) {
+    auto client = Client::open(metadata_pipe_name(mount_id));
+    ASSERT_TRUE(client && client->write(request));
+    EXPECT_EQ(client->read_reply(), R"({"version":1,"mountId":")" + id +
+                                        R"(","ok":false,"code":"invalidRequest","error":")" + error +
+                                        "\"}\n");
+  }
+  started->send();
+  work.reset();
+  runner.join();
 }
 
 TEST_F(PipeServerTest, SecondServerWithTheSameNameIsRefused) {
