@@ -1,0 +1,39 @@
+#pragma once
+
+#include <asio/any_io_executor.hpp>
+#include <asio/awaitable.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "metadata_pipe/metadata_replier.hpp"
+#include "metadata_pipe/request_handler.hpp"
+#include "metadata_pipe/shutdown_signal.hpp"
+#include "morva/error.hpp"
+
+namespace varlin::metadata_pipe {
+
+struct PipeServerLimits {
+  // How long a client may take to send its request line.
+  std::chrono::milliseconds request_time = std::chrono::seconds(10);
+  // How long the reply waits for the client to read it and close its end before the instance is
+  // disconnected (a disconnect drops reply bytes the client has not read).
+  std::chrono::milliseconds reply_read_time = std::chrono::seconds(2);
+};
+
+#ifdef _WIN32
+// Creates the pipe's first instance (failing when another process owns the name), then serves the pipe
+// on the executor until the returned sender is sent to or released.
+morva::Result<ShutdownSender> serve_pipe(const asio::any_io_executor& executor, const std::string& pipe_name,
+                                         std::shared_ptr<RequestHandler> handler,
+                                         PipeServerLimits limits = {});
+
+// Serves the mount's metadata pipe, answering each request line through the lookup.
+morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor,
+                                                  std::uint32_t mount_id, PropertiesLookup lookup,
+                                                  PipeServerLimits limits = {});
+#endif
+
+}  // namespace varlin::metadata_pipe

@@ -1,0 +1,316 @@
+#include <asio/bind_cancellation_slot.hpp>
+#include <asio/cancellation_signal.hpp>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/strand.hpp>
+#include <asio/use_awaitable.hpp>
+#include <asio/windows/overlapped_ptr.hpp>
+#include <asio/windows/stream_handle.hpp>
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <optional>
+
+#include "metadata_pipe/pipe_name.hpp"
+#include "metadata_pipe/pipe_server.hpp"
+#include "metadata_pipe/request_line.hpp"
+#include "morva/log.hpp"
+#include "windows_text.hpp"
+
+namespace varlin::metadata_pipe {
+
+namespace {
+
+constexpr std::string_view kLogTarget = "varlin::metadata_pipe";
+constexpr DWORD kPipeBufferSize = 65536;
+constexpr std::size_t kReadBufferSize = 8192;
+constexpr auto kCreateRetryPause = std::chrono::milliseconds(100);
+
+using Strand = asio::strand<asio::any_io_executor>;
+using Pipe = asio::windows::stream_handle;
+
+std::error_code system_error(DWORD code) {
+  return {static_cast<int>(code), std::system_category()};
+}
+
+morva::Result<Pipe> create_instance(const Strand& strand, const std::wstring& name, bool first) {
+  DWORD open_mode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED;
+  if (first) open_mode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
+  HANDLE handle = CreateNamedPipeW(
+      name.c_str(), open_mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+      PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return std::unexpected(morva::Error::system(system_error(GetLastError())));
+  Pipe pipe(strand);
+  asio::error_code assigned;
+  pipe.assign(handle, assigned);
+  if (assigned) {
+    CloseHandle(handle);
+    return std::unexpected(morva::Error::system(assigned));
+  }
+  return pipe;
+}
+
+// Failures of a later instance that go away once clients have left.
+bool is_passing(const morva::Error& error) {
+  switch (error.system_code().value()) {
+    case ERROR_PIPE_BUSY:
+    case ERROR_NO_SYSTEM_RESOURCES:
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_NOT_ENOUGH_QUOTA: return true;
+    default: return false;
+  }
+}
+
+asio::awaitable<morva::Result<void>> connect(Pipe& pipe) {
+  auto token = asio::experimental::as_tuple(asio::use_awaitable);
+  auto [failed, unused] = co_await asio::async_initiate<decltype(token), void(asio::error_code, std::size_t)>(
+      [&pipe](auto handler) {
+        asio::windows::overlapped_ptr operation(pipe.get_executor(), std::move(handler));
+        const BOOL connected = ConnectNamedPipe(pipe.native_handle(), operation.get());
+        const DWORD error = connected ? ERROR_SUCCESS : GetLastError();
+        if (connected || error == ERROR_IO_PENDING) {
+          operation.release();  // the completion port reports the result
+        } else if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
+          operation.complete(asio::error_code{}, 0);  // connected before we asked, or connected and gone
+        } else {
+          operation.complete(system_error(error), 0);
+        }
+      },
+      token);
+  static_cast<void>(unused);
+  if (failed) co_return std::unexpected(morva::Error::system(failed));
+  co_return morva::Result<void>{};
+}
+
+bool is_end_of_data(const asio::error_code& error) {
+  return error == asio::error::eof || error.value() == ERROR_BROKEN_PIPE ||
+         error.value() == ERROR_PIPE_NOT_CONNECTED;
+}
+
+// One connected instance. Aborting closes it, which ends any read or write under way.
+struct Client {
+  explicit Client(Pipe connected) : pipe(std::move(connected)), deadline(pipe.get_executor()) {}
+
+  Pipe pipe;
+  asio::steady_timer deadline;
+  bool deadline_passed = false;
+  asio::cancellation_signal cancel;
+};
+
+// Cancels the client's pipe I/O once the time is up.
+void arm_deadline(const std::shared_ptr<Client>& client, std::chrono::milliseconds time) {
+  client->deadline_passed = false;
+  client->deadline.expires_after(time);
+  client->deadline.async_wait([client](const asio::error_code& error) {
+    if (error) return;
+    client->deadline_passed = true;
+    asio::error_code ignored;
+    client->pipe.cancel(ignored);
+  });
+}
+
+asio::awaitable<morva::Result<std::string>> read_request(std::shared_ptr<Client> client,
+                                                         std::chrono::milliseconds time) {
+  RequestLineReader reader;
+  std::array<char, kReadBufferSize> buffer;
+  arm_deadline(client, time);
+  while (!reader.complete()) {
+    auto [error, taken] = co_await client->pipe.async_read_some(
+        asio::buffer(buffer.data(), reader.next_read_size(buffer.size())),
+        asio::experimental::as_tuple(asio::use_awaitable));
+    if (error && is_end_of_data(error)) break;
+    if (error) {
+      client->deadline.cancel();
+      if (client->deadline_passed)
+        co_return std::unexpected(
+            morva::Error::io(morva::IoErrorKind::timed_out, "metadata request did not arrive in time"));
+      co_return std::unexpected(morva::Error::system(error));
+    }
+    reader.take({buffer.data(), taken});
+  }
+  client->deadline.cancel();
+  co_return std::move(reader).finish();
+}
+
+asio::awaitable<morva::Result<void>> write_reply(Pipe& pipe, const std::string& reply) {
+  std::size_t written = 0;
+  while (written < reply.size()) {
+    auto [error, taken] =
+        co_await pipe.async_write_some(asio::buffer(reply.data() + written, reply.size() - written),
+                                       asio::experimental::as_tuple(asio::use_awaitable));
+    if (error) co_return std::unexpected(morva::Error::system(error));
+    if (taken == 0)
+      co_return std::unexpected(
+          morva::Error::io(morva::IoErrorKind::write_zero, "metadata reply write took no byte"));
+    written += taken;
+  }
+  co_return morva::Result<void>{};
+}
+
+// A disconnect drops what the client has not read yet; the client closes its end once it has read the
+// reply, so wait for that (reading and dropping anything it still sends), within a bound.
+asio::awaitable<void> wait_for_client_close(std::shared_ptr<Client> client, std::chrono::milliseconds time) {
+  std::array<char, kReadBufferSize> buffer;
+  arm_deadline(client, time);
+  for (;;) {
+    auto [error, taken] = co_await client->pipe.async_read_some(
+        asio::buffer(buffer), asio::experimental::as_tuple(asio::use_awaitable));
+    static_cast<void>(taken);
+    if (error) break;
+  }
+  client->deadline.cancel();
+}
+
+void disconnect(Pipe& pipe) {
+  if (!pipe.is_open()) return;
+  if (!DisconnectNamedPipe(pipe.native_handle())) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_PIPE_NOT_CONNECTED && error != static_cast<DWORD>(WSAENOTCONN))
+      morva::log::debug(kLogTarget, "metadata-pipe client disconnect failed",
+                        {{"error", morva::Error::system(system_error(error)).text()}});
+  }
+  asio::error_code ignored;
+  pipe.close(ignored);
+}
+
+struct Server {
+  Server(Strand executor, std::wstring wide_name, std::string text_name,
+         std::shared_ptr<RequestHandler> request_handler, PipeServerLimits server_limits)
+      : strand(std::move(executor)),
+        name(std::move(wide_name)),
+        name_text(std::move(text_name)),
+        handler(std::move(request_handler)),
+        limits(server_limits),
+        pause(strand) {}
+
+  Strand strand;
+  std::wstring name;
+  std::string name_text;
+  std::shared_ptr<RequestHandler> handler;
+  PipeServerLimits limits;
+  std::optional<Pipe> listening;
+  asio::steady_timer pause;  // the retry pause, and the wait for the last client after a stop
+  bool stopping = false;
+  std::map<std::uint64_t, std::shared_ptr<Client>> clients;
+  std::uint64_t next_client = 0;
+};
+
+void abort_client(Client& client) {
+  client.cancel.emit(asio::cancellation_type::terminal);
+  asio::error_code ignored;
+  client.pipe.close(ignored);
+  client.deadline.cancel();
+}
+
+void stop(Server& server) {
+  server.stopping = true;
+  if (server.listening) {
+    asio::error_code ignored;
+    server.listening->close(ignored);
+  }
+  server.pause.cancel();
+  for (auto& [id, client] : server.clients) abort_client(*client);
+}
+
+asio::awaitable<void> handle_client(std::shared_ptr<Server> server, std::shared_ptr<Client> client) {
+  auto request = co_await read_request(client, server->limits.request_time);
+  if (!client->pipe.is_open()) co_return;
+  std::string reply = co_await server->handler->reply(std::move(request));
+  reply.push_back('\n');
+  if (auto written = co_await write_reply(client->pipe, reply); !written)
+    morva::log::debug(kLogTarget, "metadata-pipe client disconnected", {{"error", written.error().text()}});
+  else
+    co_await wait_for_client_close(client, server->limits.reply_read_time);
+  disconnect(client->pipe);
+}
+
+void spawn_client(const std::shared_ptr<Server>& server, Pipe connected) {
+  const std::uint64_t id = server->next_client++;
+  auto client = std::make_shared<Client>(std::move(connected));
+  server->clients.emplace(id, client);
+  auto slot = client->cancel.slot();
+  asio::co_spawn(server->strand, handle_client(server, client),
+                 asio::bind_cancellation_slot(slot, [server, id](std::exception_ptr) {
+                   // The signal may not go while its slot is in use; let the task's frame go first.
+                   asio::post(server->strand, [server, id] {
+                     server->clients.erase(id);
+                     if (server->stopping && server->clients.empty()) server->pause.cancel();
+                   });
+                 }));
+}
+
+asio::awaitable<void> pause_for(Server& server, std::chrono::steady_clock::duration time) {
+  server.pause.expires_after(time);
+  co_await server.pause.async_wait(asio::experimental::as_tuple(asio::use_awaitable));
+}
+
+asio::awaitable<void> accept_loop(std::shared_ptr<Server> server) {
+  std::optional<morva::Error> failure;
+  while (!server->stopping) {
+    if (!server->listening) {
+      auto created = create_instance(server->strand, server->name, false);
+      if (!created) {
+        if (!is_passing(created.error())) {
+          failure = std::move(created.error());
+          break;
+        }
+        co_await pause_for(*server, kCreateRetryPause);
+        continue;
+      }
+      server->listening.emplace(std::move(*created));
+    }
+    auto connected = co_await connect(*server->listening);
+    if (server->stopping) break;
+    if (!connected) {
+      failure = std::move(connected.error());
+      break;
+    }
+    Pipe client = std::move(*server->listening);
+    server->listening.reset();
+    spawn_client(server, std::move(client));
+  }
+  stop(*server);
+  while (!server->clients.empty()) co_await pause_for(*server, std::chrono::hours(24));
+  server->listening.reset();
+  if (failure)
+    morva::log::error(kLogTarget, "VARLIN metadata pipe stopped",
+                      {{"error", failure->text()}, {"name", server->name_text}});
+}
+
+}  // namespace
+
+morva::Result<ShutdownSender> serve_pipe(const asio::any_io_executor& executor, const std::string& pipe_name,
+                                         std::shared_ptr<RequestHandler> handler, PipeServerLimits limits) {
+  auto strand = asio::make_strand(executor);
+  auto wide_name = to_wide(pipe_name);
+  auto first = create_instance(strand, wide_name, true);
+  if (!first) return std::unexpected(std::move(first.error()));
+  auto server = std::make_shared<Server>(strand, std::move(wide_name), pipe_name, std::move(handler), limits);
+  server->listening.emplace(std::move(*first));
+  auto signal = ShutdownSignal::create(strand);
+  asio::co_spawn(strand, accept_loop(server), asio::detached);
+  asio::co_spawn(
+      strand,
+      [](std::shared_ptr<Server> served, std::shared_ptr<ShutdownChannel> channel) -> asio::awaitable<void> {
+        co_await wait_for_shutdown(std::move(channel));
+        stop(*served);
+      }(server, std::move(signal.channel)),
+      asio::detached);
+  return std::move(signal.sender);
+}
+
+morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor,
+                                                  std::uint32_t mount_id, PropertiesLookup lookup,
+                                                  PipeServerLimits limits) {
+  return serve_pipe(executor, metadata_pipe_name(mount_id),
+                    std::make_shared<MetadataReplier>(mount_id, std::move(lookup)), limits);
+}
+
+}  // namespace varlin::metadata_pipe

@@ -1,0 +1,329 @@
+#include "metadata_pipe/pipe_server.hpp"
+
+#include <gtest/gtest.h>
+
+#include <asio/io_context.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
+#include <asio/use_awaitable.hpp>
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "metadata_pipe/pipe_name.hpp"
+#include "windows_text.hpp"
+
+namespace varlin::metadata_pipe {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr DWORD kWaitMs = 5000;
+
+// Answers "size:<bytes>" for a line; "hold" waits until cancelled, "throw" fails, "big" gives a reply
+// several times the pipe's buffer.
+class FakeHandler : public RequestHandler {
+ public:
+  asio::awaitable<std::string> reply(morva::Result<std::string> request) override {
+    if (!request) {
+      std::lock_guard lock(mutex_);
+      errors_.push_back(request.error().text());
+      co_return "error:" + request.error().text();
+    }
+    if (request->starts_with("hold")) {
+      ++held;
+      asio::steady_timer forever(co_await asio::this_coro::executor, 1h);
+      try {
+        co_await forever.async_wait(asio::use_awaitable);
+      } catch (...) {
+        ++cancelled;
+        throw;
+      }
+    }
+    if (request->starts_with("throw")) throw std::runtime_error("handler failed");
+    if (request->starts_with("big")) co_return std::string(300000, 'b');
+    co_return "size:" + std::to_string(request->size());
+  }
+
+  std::vector<std::string> errors() {
+    std::lock_guard lock(mutex_);
+    return errors_;
+  }
+
+  std::atomic<int> held = 0;
+  std::atomic<int> cancelled = 0;
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> errors_;
+};
+
+// A pipe client whose every wait is bounded.
+class Client {
+ public:
+  explicit Client(HANDLE handle) : handle_(handle), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  Client(Client&& other) noexcept
+      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)),
+        event_(std::exchange(other.event_, nullptr)) {}
+  ~Client() {
+    close();
+    if (event_) CloseHandle(event_);
+  }
+
+  static std::optional<Client> open(const std::string& name) {
+    const auto wide = to_wide(name);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr);
+      if (handle != INVALID_HANDLE_VALUE) return Client(handle);
+      if (GetLastError() != ERROR_PIPE_BUSY) return std::nullopt;
+      WaitNamedPipeW(wide.c_str(), 100);
+    }
+    return std::nullopt;
+  }
+
+  bool write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const auto done = transfer(false, const_cast<char*>(bytes.data()), bytes.size());
+      if (!done || *done == 0) return false;
+      bytes.remove_prefix(*done);
+    }
+    return true;
+  }
+
+  // The reply line, or what came before the server closed its end; nullopt when neither comes in time.
+  std::optional<std::string> read_reply() {
+    std::string all;
+    char buffer[16384];
+    while (all.find('\n') == std::string::npos) {
+      const auto done = transfer(true, buffer, sizeof buffer);
+      if (!done) return ended_ ? std::optional(all) : std::nullopt;
+      all.append(buffer, *done);
+    }
+    return all;
+  }
+
+  void close() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  }
+
+ private:
+  // Bytes moved, or nullopt on failure (ended_ tells the end of the data from a time-out).
+  std::optional<std::size_t> transfer(bool read, char* data, std::size_t size) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event_;
+    ResetEvent(event_);
+    DWORD moved = 0;
+    const auto length = static_cast<DWORD>(size);
+    const BOOL ok = read ? ReadFile(handle_, data, length, nullptr, &overlapped)
+                         : WriteFile(handle_, data, length, nullptr, &overlapped);
+    if (!ok && GetLastError() != ERROR_IO_PENDING) {
+      ended_ = true;
+      return std::nullopt;
+    }
+    if (WaitForSingleObject(event_, kWaitMs) != WAIT_OBJECT_0) {
+      CancelIo(handle_);
+      GetOverlappedResult(handle_, &overlapped, &moved, TRUE);
+      ended_ = false;
+      return std::nullopt;
+    }
+    if (!GetOverlappedResult(handle_, &overlapped, &moved, FALSE)) {
+      ended_ = true;
+      return std::nullopt;
+    }
+    return moved;
+  }
+
+  HANDLE handle_;
+  HANDLE event_;
+  bool ended_ = false;
+};
+
+class PipeServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    name_ = R"(\\.\pipe\VARLIN.ServerTest.)" + std::to_string(GetCurrentProcessId()) + "." +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    work_.emplace(io_.get_executor());
+    for (int i = 0; i < 2; ++i) threads_.emplace_back([this] { io_.run(); });
+  }
+
+  void TearDown() override {
+    sender_.reset();
+    work_.reset();
+    io_.stop();
+    for (auto& thread : threads_) thread.join();
+  }
+
+  void start(PipeServerLimits limits = {}) {
+    auto started = serve_pipe(io_.get_executor(), name_, handler_, limits);
+    ASSERT_TRUE(started) << started.error().text();
+    sender_.emplace(std::move(*started));
+  }
+
+  std::optional<std::string> exchange(std::string_view request) {
+    auto client = Client::open(name_);
+    if (!client || !client->write(request)) return std::nullopt;
+    return client->read_reply();
+  }
+
+  // Whether the pipe name goes away (the server has closed its last instance) within the bound.
+  bool pipe_gone() {
+    const auto wide = to_wide(name_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      HANDLE handle =
+          CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+      if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+      Sleep(50);
+    }
+    return false;
+  }
+
+  // Whether the server lets its handler go (it has ended) within the bound.
+  bool server_ended() {
+    for (int attempt = 0; attempt < 100 && handler_.use_count() > 1; ++attempt) Sleep(20);
+    return handler_.use_count() == 1;
+  }
+
+  std::string name_;
+  std::shared_ptr<FakeHandler> handler_ = std::make_shared<FakeHandler>();
+  asio::io_context io_;
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work_;
+  std::vector<std::thread> threads_;
+  std::optional<ShutdownSender> sender_;
+};
+
+TEST_F(PipeServerTest, AnswersOneLinePerConnection) {
+  start();
+  struct Case {
+    const char* name;
+    std::string request;
+    std::string reply;
+  } cases[] = {
+      {"line", "{}\n", "size:3\n"},
+      {"bytes after the line feed ignored", "{}\r\nsecond\n", "size:4\n"},
+      {"longest line", std::string(65535, 'a') + "\n", "size:65536\n"},
+      {"one byte too many", std::string(65537, 'a'), "error:metadata request is too large\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(exchange(c.request), c.reply) << c.name;
+}
+
+TEST_F(PipeServerTest, ServesClientsInParallel) {
+  start();
+  auto held = Client::open(name_);
+  ASSERT_TRUE(held && held->write("hold\n"));
+  std::vector<std::thread> clients;
+  std::atomic<int> answered = 0;
+  for (int i = 0; i < 8; ++i)
+    clients.emplace_back([&, i] {
+      if (exchange(std::string(i, 'x') + "\n") == "size:" + std::to_string(i + 1) + "\n") ++answered;
+    });
+  for (auto& client : clients) client.join();
+  EXPECT_EQ(answered, 8);
+  EXPECT_EQ(handler_->held, 1);
+}
+
+TEST_F(PipeServerTest, ClientThatClosesAtOnceLeavesTheServerServing) {
+  start();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Client::open(name_));
+  EXPECT_EQ(exchange("{}\n"), "size:3\n");
+  for (int attempt = 0; attempt < 100 && handler_->errors().size() < 3; ++attempt) Sleep(20);
+  EXPECT_EQ(handler_->errors(), std::vector<std::string>(3, "empty metadata request"));
+}
+
+TEST_F(PipeServerTest, RequestWithoutLineFeedIsRefusedAfterItsTime) {
+  start({.request_time = 300ms});
+  auto silent = Client::open(name_);
+  ASSERT_TRUE(silent && silent->write("{\"version\":1"));
+  EXPECT_EQ(exchange("{}\n"), "size:3\n");
+  EXPECT_EQ(silent->read_reply(), "error:metadata request did not arrive in time\n");
+}
+
+TEST_F(PipeServerTest, ReplyReachesAClientThatReadsLate) {
+  start();
+  for (const char* request : {"{}\n", "big\n"}) {
+    auto client = Client::open(name_);
+    ASSERT_TRUE(client && client->write(request));
+    Sleep(300);
+    const auto reply = client->read_reply();
+    ASSERT_TRUE(reply) << request;
+    EXPECT_EQ(reply->size(), request[0] == 'b' ? 300001u : 7u) << request;
+    EXPECT_EQ(reply->back(), '\n') << request;
+  }
+}
+
+TEST_F(PipeServerTest, FailingHandlerLeavesTheServerServing) {
+  start();
+  EXPECT_EQ(exchange("throw\n"), "");
+  EXPECT_EQ(exchange("{}\n"), "size:3\n");
+}
+
+TEST_F(PipeServerTest, ShutdownAbortsClientsInFlight) {
+  for (bool send : {true, false}) {
+    SCOPED_TRACE(send ? "sent" : "released");
+    handler_ = std::make_shared<FakeHandler>();
+    start({.request_time = 1h});
+    auto held = Client::open(name_);
+    auto silent = Client::open(name_);
+    ASSERT_TRUE(held && held->write("hold\n") && silent && silent->write("{"));
+    for (int i = 0; i < 100 && handler_->held == 0; ++i) Sleep(20);
+    ASSERT_EQ(handler_->held, 1);
+    if (send)
+      sender_->send();
+    else
+      sender_.reset();
+    EXPECT_EQ(held->read_reply(), "");
+    EXPECT_EQ(silent->read_reply(), "");
+    EXPECT_TRUE(pipe_gone());
+    EXPECT_TRUE(server_ended());
+    EXPECT_EQ(handler_->cancelled, 1);
+    sender_.reset();
+  }
+}
+
+TEST(MetadataPipeServer, RepliesOnTheMountsPipe) {
+  asio::io_context io;
+  auto work = asio::make_work_guard(io);
+  std::thread runner([&] { io.run(); });
+  const auto mount_id = static_cast<std::uint32_t>(0xC0000000u | GetCurrentProcessId());
+  auto started = serve_metadata_pipe(
+      io.get_executor(), mount_id,
+      [](std::string line) -> asio::awaitable<std::expected<MetadataResult, MetadataError>> {
+        co_return std::unexpected(
+            MetadataError{MetadataError::Invalid{"asked " + std::to_string(line.size())}});
+      });
+  ASSERT_TRUE(started) << started.error().text();
+  const auto id = metadata_pipe_name(mount_id).substr(kPipeNamePrefix.size());
+  for (const auto& [request, error] : {std::pair<std::string, std::string>{"{}\n", "asked 3"},
+                                       {std::string(65537, ' '), "metadata request is too large"}}) {
+    auto client = Client::open(metadata_pipe_name(mount_id));
+    ASSERT_TRUE(client && client->write(request));
+    EXPECT_EQ(client->read_reply(), R"({"version":1,"mountId":")" + id +
+                                        R"(","ok":false,"code":"invalidRequest","error":")" + error +
+                                        "\"}\n");
+  }
+  started->send();
+  work.reset();
+  runner.join();
+}
+
+TEST_F(PipeServerTest, SecondServerWithTheSameNameIsRefused) {
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+    GTEST_SKIP() << "Wine does not enforce the first-instance flag";
+  start();
+  auto second = serve_pipe(io_.get_executor(), name_, handler_);
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().system_code().value(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(exchange("{}\n"), "size:3\n");
+}
+
+}  // namespace
+}  // namespace varlin::metadata_pipe
