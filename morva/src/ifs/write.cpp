@@ -1,0 +1,89 @@
+#include "ifs/close_after.hpp"
+#include "ifs/offset_range.hpp"
+#include "morva/ifs/client.hpp"
+#include "morva/server/remote_path.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace morva::ifs {
+
+namespace {
+
+constexpr std::uint64_t kLargestTruncateBeforeLargeFiles = 0x7FFFFFFF;
+
+// The open option of a write: create and/or replace, with or without a given position.
+Result<std::uint16_t> open_option(const WriteOptions& options) {
+  if (options.create && options.overwrite) return options.offset ? 1 : 2;
+  if (options.create) return 4;
+  if (options.overwrite) return options.offset ? 8 : 16;
+  return fail("ifs/write requires create or overwrite to be enabled");
+}
+
+}  // namespace
+
+asio::awaitable<Result<std::uint64_t>> IfsClient::write_chunks(std::uint32_t file_handle, std::uint64_t start,
+                                                               std::span<const std::uint8_t> bytes,
+                                                               std::string path) {
+  const std::uint64_t chunk = data_block_size_ == 0 ? 1 : data_block_size_;
+  std::uint64_t position = start;
+  for (std::uint64_t done = 0; done < bytes.size();) {
+    const std::uint64_t length = std::min<std::uint64_t>(chunk, bytes.size() - done);
+    const auto piece = bytes.subspan(done, length);
+    IfsRequest request = WriteFile{file_handle, position, {piece.begin(), piece.end()}, datastream_level_};
+    if (auto sent = co_await send_request(std::move(request)); !sent) co_return std::unexpected(sent.error());
+    const auto packet = co_await receive_reply();
+    if (!packet) co_return std::unexpected(packet.error());
+    const auto written = parse_write_reply(*packet, length, path);
+    if (!written) co_return std::unexpected(written.error());
+    if (position > std::numeric_limits<std::uint64_t>::max() - *written)
+      co_return fail("write offset overflow");
+    position += *written;
+    done += length;
+  }
+  co_return position - start;
+}
+
+asio::awaitable<Result<std::uint64_t>> IfsClient::write(std::string path, std::span<const std::uint8_t> bytes,
+                                                        WriteOptions options) {
+  std::string normalized = server::normalize_remote_path(path);
+  if (auto allowed = server::ensure_not_root(normalized); !allowed)
+    co_return std::unexpected(allowed.error());
+  const std::uint64_t start = options.offset.value_or(0);
+  if (auto checked = check_offset_range(start, bytes.size(), datastream_level_, "write offset overflow");
+      !checked)
+    co_return std::unexpected(checked.error());
+  const auto option = open_option(options);
+  if (!option) co_return std::unexpected(option.error());
+
+  IfsRequest open = OpenFileForWrite{normalized, ccsid_, datastream_level_, *option};
+  if (auto sent = co_await send_request(std::move(open)); !sent) co_return std::unexpected(sent.error());
+  const auto packet = co_await receive_reply();
+  if (!packet) co_return std::unexpected(packet.error());
+  const auto opened = parse_open_reply(*packet, datastream_level_, normalized);
+  if (!opened) co_return std::unexpected(opened.error());
+
+  auto written = co_await write_chunks(opened->file_handle, start, bytes, normalized);
+  co_return co_await close_after(*this, opened->file_handle, std::move(normalized), std::move(written));
+}
+
+asio::awaitable<Result<std::uint64_t>> IfsClient::write_file(std::string path,
+                                                             std::span<const std::uint8_t> bytes, bool create,
+                                                             bool overwrite) {
+  co_return co_await write(std::move(path), bytes, WriteOptions{std::nullopt, create, overwrite});
+}
+
+asio::awaitable<Result<void>> IfsClient::truncate(std::string path, std::uint64_t size) {
+  std::string normalized = server::normalize_remote_path(path);
+  if (auto allowed = server::ensure_not_root(normalized); !allowed) co_return allowed;
+  if (server::is_source_member_path(normalized))
+    co_return fail("native truncation is unavailable for QSYS source members");
+  if (size > kLargestTruncateBeforeLargeFiles && datastream_level_ < kLargeFileLevel)
+    co_return fail(fmt::format("file size {} requires file-service data stream level 16 or newer", size));
+  IfsRequest request = Truncate{normalized, ccsid_, size, datastream_level_};
+  co_return co_await request_return_code(std::move(request), std::move(normalized));
+}
+
+}  // namespace morva::ifs
