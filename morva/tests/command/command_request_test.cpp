@@ -1,17 +1,17 @@
 #include "morva/command/command_request.hpp"
 
-#include "hex_bytes.hpp"
+#include "fake_ibmi/hex.hpp"
 
 #include <gtest/gtest.h>
 
 namespace morva::command {
 namespace {
 
-using testing::hex;
+using fake_ibmi::from_hex;
 
 std::array<std::uint8_t, 10> user_bytes(std::string_view digits) {
   std::array<std::uint8_t, 10> user{};
-  const auto bytes = hex(digits);
+  const auto bytes = from_hex(digits);
   std::copy(bytes.begin(), bytes.end(), user.begin());
   return user;
 }
@@ -26,11 +26,11 @@ struct RequestCase {
 void expect_request(const RequestCase& c) {
   EXPECT_EQ(c.request.name(), c.name);
   EXPECT_EQ(c.request.sensitive(), c.sensitive) << c.name;
-  EXPECT_EQ(c.request.encode(), hex(c.packet)) << c.name;
+  EXPECT_EQ(c.request.encode(), from_hex(c.packet)) << c.name;
 }
 
 CommandRequest start_server(std::string_view substitute) {
-  const auto bytes = hex(substitute);
+  const auto bytes = from_hex(substitute);
   return CommandRequest(
       StartServer{.user = user_bytes("E4E2C5D9 6DF1 40404040"), .substitute = Secret(bytes)});
 }

@@ -1,6 +1,7 @@
 #include "morva/command/program_call.hpp"
 
-#include "hex_bytes.hpp"
+#include "fake_ibmi/hex.hpp"
+#include "fake_ibmi/packet_builder.hpp"
 #include "reply_builder.hpp"
 
 #include <gmock/gmock.h>
@@ -9,7 +10,7 @@
 namespace morva::command {
 namespace {
 
-using testing::hex;
+using fake_ibmi::from_hex;
 
 TEST(EncodeName, UpperCasesPadsAndCuts) {
   struct Case {
@@ -29,7 +30,7 @@ TEST(EncodeName, UpperCasesPadsAndCuts) {
       {"\xC3\xA9t\xC3\xA9", 8, "6F6FE36F6F 404040"},  // each byte of a non-ASCII character
       {"", 10, "40404040404040404040"},
   };
-  for (const Case& c : cases) EXPECT_EQ(encode_name(c.text, c.width), hex(c.expected)) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(encode_name(c.text, c.width), from_hex(c.expected)) << c.text;
 }
 
 TEST(EncodeProgramCall, TrimsTrailingZerosAndCountsParameters) {
@@ -37,7 +38,7 @@ TEST(EncodeProgramCall, TrimsTrailingZerosAndCountsParameters) {
       {.data = {0x00, 0x00, 0x01, 0x00}, .max_length = 4, .usage = kUsageInput},
       {.data = {0x00, 0x00, 0x00, 0x00}, .max_length = 8, .usage = kUsageInputOutput},
   };
-  EXPECT_EQ(encode_program_call("qtest", parameters, 10), hex(R"(
+  EXPECT_EQ(encode_program_call("qtest", parameters, 10), from_hex(R"(
       00000046 0000 E008 00000000 00000000 0017 1003
       D8E3C5E2E3 4040404040   D8E2E8E2 404040404040   04   0002
       0000000F 1103 00000004 000B 000001
@@ -56,6 +57,11 @@ TEST(EncodeProgramCall, MessageOptionFollowsDatastreamLevel) {
   }
 }
 
+// A 0x8003 reply whose fields from offset 20 are `body`.
+fake_ibmi::Bytes call_reply(std::string_view body) {
+  return fake_ibmi::PacketBuilder(0xE008, 0x8003).bytes(20, from_hex(body)).build();
+}
+
 struct ReplyCase {
   std::string name;
   std::vector<std::uint8_t> packet;
@@ -63,30 +69,28 @@ struct ReplyCase {
 };
 
 std::vector<ReplyCase> reply_cases() {
-  using namespace testing;
+  using testing::program_reply;
   const std::vector<std::uint8_t> receiver = {'A', 'B', 'C', 'D'};
   std::vector<ReplyCase> cases = {
       {"ok", program_reply(receiver), ""},
       {"alternate reply id", program_reply(receiver, 0, 0x9003), ""},
       {"wrong reply id", program_reply(receiver, 0, 0x8001), "unexpected retrieve thing reply 0x8001"},
       {"return code", program_reply(receiver, 0x0F01), "retrieve thing failed with 0x0F01"},
-      {"header only", reply(0x8003, {}), "missing 16-bit value at offset 20"},
-      {"no header", hex("00000012 0000 E008 00000000 00000000 00"), "missing 16-bit value at offset 18"},
-      {"no item", reply(0x8003, hex("0000 0000")), "missing 32-bit value at offset 24"},
-      {"item length 11", reply(0x8003, hex("0000 0000 0000000B 1103 00000000 0016")),
+      {"header only", fake_ibmi::PacketBuilder(0xE008, 0x8003).build(), "missing 16-bit value at offset 20"},
+      {"no header", from_hex("00000012 0000 E008 00000000 00000000 00"), "missing 16-bit value at offset 18"},
+      {"no item", call_reply("0000 0000"), "missing 32-bit value at offset 24"},
+      {"item length 11", call_reply("0000 0000 0000000B 1103 00000000 0016"),
        "retrieve thing receiver parameter is too short"},
-      {"no maximum length", reply(0x8003, hex("0000 0000 00000010 1103 0000")),
-       "missing 32-bit value at offset 30"},
-      {"maximum below data", reply(0x8003, hex("0000 0000 00000010 1103 00000003 0016 41424344")),
+      {"no maximum length", call_reply("0000 0000 00000010 1103 0000"), "missing 32-bit value at offset 30"},
+      {"maximum below data", call_reply("0000 0000 00000010 1103 00000003 0016 41424344"),
        "retrieve thing receiver parameter is malformed"},
-      {"item past the end", reply(0x8003, hex("0000 0000 00000011 1103 00000004 0016 41424344")),
+      {"item past the end", call_reply("0000 0000 00000011 1103 00000004 0016 41424344"),
        "retrieve thing receiver parameter is malformed"},
-      {"huge item length", reply(0x8003, hex("0000 0000 FFFFFFFF 1103 FFFFFFFF 0016 41424344")),
+      {"huge item length", call_reply("0000 0000 FFFFFFFF 1103 FFFFFFFF 0016 41424344"),
        "retrieve thing receiver parameter is malformed"},
   };
   // Later parameter items, and the first item's CP and usage, are not looked at.
-  auto extra =
-      reply(0x8003, hex("0000 0000 00000010 9999 00000004 0000 41424344  0000000C 1103 00000008 0021"));
+  auto extra = call_reply("0000 0000 00000010 9999 00000004 0000 41424344  0000000C 1103 00000008 0021");
   cases.push_back({"later items ignored", extra, ""});
   return cases;
 }
