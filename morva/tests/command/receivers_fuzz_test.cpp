@@ -27,6 +27,16 @@ std::vector<Parser> parsers() {
        Receiver(400).byte(8, 0x08).u16(304, 92).reply()},
       {"system storage", [](auto packet) { return SystemStorage::parse(packet).has_value(); },
        Receiver(144).u32(4, 144).u32(52, 1000).reply()},
+      {"member description", [](auto packet) { return MemberDescription::parse(packet, 277).has_value(); },
+       Receiver(332, 0x40).u32(0, 332).reply()},
+      {"member description in UTF-8",
+       [](auto packet) { return MemberDescription::parse(packet, 1208).has_value(); },
+       Receiver(332, ' ').u32(0, 332).reply()},
+      {"object description", [](auto packet) { return ObjectDescription::parse(packet, 277).has_value(); },
+       Receiver(180, 0x40).u32(0, 180).reply()},
+      {"object description in UTF-8",
+       [](auto packet) { return ObjectDescription::parse(packet, 1208).has_value(); },
+       Receiver(180, ' ').u32(0, 180).reply()},
   };
 }
 
@@ -41,7 +51,8 @@ TEST(ReceiverFuzz, TruncatedRepliesAreRefused) {
   for (const Parser& parser : parsers()) {
     ASSERT_TRUE(parses_copy(parser, parser.valid_reply)) << parser.name;
     for (std::size_t size = 0; size < parser.valid_reply.size(); ++size)
-      EXPECT_FALSE(parses_copy(parser, std::span(parser.valid_reply).first(size))) << parser.name << " " << size;
+      EXPECT_FALSE(parses_copy(parser, std::span(parser.valid_reply).first(size)))
+          << parser.name << " " << size;
   }
 }
 
