@@ -2,8 +2,9 @@
 
 #include "command/api_parameters.hpp"
 #include "command/request_header.hpp"
-#include "command/wire_fields.hpp"
 #include "morva/command/program_call.hpp"
+#include "morva/server/packet_header.hpp"
+#include "morva/signon/password_substitute.hpp"
 
 #include <algorithm>
 
@@ -17,7 +18,6 @@ constexpr std::uint16_t kExchangeAttributesRequestId = 0x1001;
 
 constexpr std::uint16_t kSubstituteCodePoint = 0x1105;
 constexpr std::uint16_t kUserProfileCodePoint = 0x1104;
-constexpr std::size_t kDesSubstituteLength = 8;
 
 constexpr std::uint32_t kClientCcsid = 1200;
 constexpr std::array<std::uint8_t, 4> kLanguage2924 = {0xF2, 0xF9, 0xF2, 0xF4};  // EBCDIC digits
@@ -25,8 +25,8 @@ constexpr std::uint32_t kClientVersion = 1;
 
 // 28 bytes: header (byte 4 = 3), template length 8, then the client seed at 20.
 std::vector<std::uint8_t> encode(const ExchangeSeeds& request) {
-  auto packet = start_request(28, 0x0300, 8, kExchangeSeedsRequestId);
-  wire::put_u64(packet, 20, request.client_seed);
+  auto packet = start_request(28, 3, 8, kExchangeSeedsRequestId);
+  server::put_u64(packet, 20, request.client_seed);
   return packet;
 }
 
@@ -35,14 +35,14 @@ std::vector<std::uint8_t> encode(const ExchangeSeeds& request) {
 std::vector<std::uint8_t> encode(const StartServer& request) {
   const auto substitute = request.substitute.bytes();
   const std::size_t n = substitute.size();
-  auto packet = start_request(n + 44, 0x0200, 2, kStartServerRequestId);
-  packet[20] = n == kDesSubstituteLength ? 1 : 3;
+  auto packet = start_request(n + 44, 2, 2, kStartServerRequestId);
+  packet[20] = n == signon::kDesSubstituteLength ? 1 : 3;
   packet[21] = 1;
-  wire::put_u32(packet, 22, static_cast<std::uint32_t>(n + 6));
-  wire::put_u16(packet, 26, kSubstituteCodePoint);
+  server::put_u32(packet, 22, static_cast<std::uint32_t>(n + 6));
+  server::put_u16(packet, 26, kSubstituteCodePoint);
   std::ranges::copy(substitute, packet.begin() + 28);
-  wire::put_u32(packet, 28 + n, 16);
-  wire::put_u16(packet, 32 + n, kUserProfileCodePoint);
+  server::put_u32(packet, 28 + n, 16);
+  server::put_u16(packet, 32 + n, kUserProfileCodePoint);
   std::ranges::copy(request.user, packet.begin() + static_cast<std::ptrdiff_t>(34 + n));
   return packet;
 }
@@ -51,9 +51,9 @@ std::vector<std::uint8_t> encode(const StartServer& request) {
 // client datastream level 0 at 32.
 std::vector<std::uint8_t> encode(const ExchangeAttributes&) {
   auto packet = start_request(34, 0, 14, kExchangeAttributesRequestId);
-  wire::put_u32(packet, 20, kClientCcsid);
+  server::put_u32(packet, 20, kClientCcsid);
   std::ranges::copy(kLanguage2924, packet.begin() + 24);
-  wire::put_u32(packet, 28, kClientVersion);
+  server::put_u32(packet, 28, kClientVersion);
   return packet;
 }
 

@@ -1,11 +1,13 @@
 #include "morva/command/connection_replies.hpp"
 
-#include "command/wire_fields.hpp"
 #include "morva/ccsid/server_job_name.hpp"
 #include "morva/command/program_call.hpp"
+#include "morva/ifs/reply_fields.hpp"
+#include "morva/server/packet_header.hpp"
 
 #include <fmt/format.h>
 #include <algorithm>
+#include <optional>
 
 namespace morva::command {
 
@@ -22,12 +24,12 @@ Result<void> check_reply(std::span<const std::uint8_t> packet, std::uint16_t rep
   if (packet.size() < minimum)
     return fail(fmt::format("reply 0x{:04X} requires at least {} bytes; received {}", reply_id, minimum,
                             packet.size()));
-  const std::uint32_t length = *wire::read_u32(packet, 0);
-  const std::uint16_t server = *wire::read_u16(packet, 6);
-  const std::uint16_t id = *wire::read_u16(packet, 18);
-  if (id != reply_id || server != kCommandServerId || length != packet.size())
+  const std::uint32_t length = *ifs::read_u32(packet, 0);
+  const std::uint16_t server_id = *ifs::read_u16(packet, 6);
+  const std::uint16_t id = *ifs::read_u16(packet, 18);
+  if (id != reply_id || server_id != server::kCommandServerId || length != packet.size())
     return fail(
-        fmt::format("unexpected command reply: length={}, server={:04X}, id={:04X}", length, server, id));
+        fmt::format("unexpected command reply: length={}, server={:04X}, id={:04X}", length, server_id, id));
   return {};
 }
 
@@ -41,7 +43,7 @@ bool is_accepted_attribute_code(std::uint16_t code) {
 // password level.
 Result<SeedReply> parse_seed_reply(std::span<const std::uint8_t> packet) {
   if (auto checked = check_reply(packet, kSeedReplyId, 32); !checked) return std::unexpected(checked.error());
-  const std::uint32_t return_code = *wire::read_u32(packet, 20);
+  const std::uint32_t return_code = *ifs::read_u32(packet, 20);
   if (return_code != 0) return fail(fmt::format("seed exchange failed with 0x{:08X}", return_code));
   SeedReply reply;
   std::copy_n(packet.begin() + 24, reply.server_seed.size(), reply.server_seed.begin());
@@ -54,23 +56,20 @@ Result<SeedReply> parse_seed_reply(std::span<const std::uint8_t> packet) {
 Result<std::string> parse_start_server_reply(std::span<const std::uint8_t> packet) {
   if (auto checked = check_reply(packet, kStartServerReplyId, 24); !checked)
     return std::unexpected(checked.error());
-  const std::uint32_t return_code = *wire::read_u32(packet, 20);
+  const std::uint32_t return_code = *ifs::read_u32(packet, 20);
   if (return_code != 0)
     return fail(fmt::format("remote-command authentication failed with 0x{:08X}", return_code));
 
-  for (std::uint64_t offset = 24; offset < packet.size();) {
-    const auto length = wire::read_u32(packet, offset);
-    if (!length) return std::unexpected(length.error());
-    const std::uint64_t ll = *length;
-    if (ll < 6 || ll > packet.size() - offset)
-      return fail(fmt::format("invalid field length {} at offset {}", ll, offset));
-    if (*wire::read_u16(packet, offset + 4) == kJobNameCodePoint && ll > 9) {
-      std::string name = ccsid::decode_server_job_name(packet.subspan(offset + 10, ll - 10));
-      name.erase(name.find_last_not_of(' ') + 1);  // npos + 1 clears an all-blank name
-      return name;
+  std::optional<std::string> job_name;
+  const auto walked = ifs::walk_items(packet, 24, [&job_name](const ifs::Item& item) -> Result<void> {
+    if (!job_name && item.code_point == kJobNameCodePoint && item.length > 9) {
+      job_name = ccsid::decode_server_job_name(item.data.subspan(4));
+      job_name->erase(job_name->find_last_not_of(' ') + 1);  // npos + 1 clears an all-blank name
     }
-    offset += ll;
-  }
+    return {};
+  });
+  if (!walked) return std::unexpected(walked.error());
+  if (job_name) return std::move(*job_name);
   return fail("start-server reply did not include a job name");
 }
 
@@ -78,11 +77,11 @@ Result<std::string> parse_start_server_reply(std::span<const std::uint8_t> packe
 Result<ServerAttributes> parse_attribute_reply(std::span<const std::uint8_t> packet) {
   if (auto checked = check_reply(packet, kAttributeReplyId, 36); !checked)
     return std::unexpected(checked.error());
-  const std::uint16_t return_code = *wire::read_u16(packet, 20);
+  const std::uint16_t return_code = *ifs::read_u16(packet, 20);
   if (!is_accepted_attribute_code(return_code))
     return fail(fmt::format("command attribute exchange failed with 0x{:04X}", return_code));
-  return ServerAttributes{.ccsid = *wire::read_u32(packet, 22),
-                          .datastream_level = *wire::read_u16(packet, 34)};
+  return ServerAttributes{.ccsid = *ifs::read_u32(packet, 22),
+                          .datastream_level = *ifs::read_u16(packet, 34)};
 }
 
 }  // namespace morva::command

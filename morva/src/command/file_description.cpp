@@ -1,6 +1,6 @@
-#include "command/wire_fields.hpp"
 #include "morva/command/program_call.hpp"
 #include "morva/command/receivers.hpp"
+#include "morva/ifs/reply_fields.hpp"
 
 #include <fmt/format.h>
 
@@ -23,7 +23,7 @@ Result<FileDescription> FileDescription::parse(std::span<const std::uint8_t> pac
   if (((*receiver)[kAttributeOffset] & kSourceFileBit) == 0)
     return fail("database file is not a source physical file");
 
-  const auto record_length = wire::read_u16(*receiver, kRecordLengthOffset);
+  const auto record_length = ifs::read_u16(*receiver, kRecordLengthOffset);
   if (!record_length) return std::unexpected(record_length.error());
   if (*record_length < kMinimumRecordLength)
     return fail(fmt::format("source file reported invalid record length {}", *record_length));

@@ -1,7 +1,7 @@
 #include "command/receiver_text.hpp"
-#include "command/wire_fields.hpp"
 #include "morva/command/program_call.hpp"
 #include "morva/command/receivers.hpp"
+#include "morva/ifs/reply_fields.hpp"
 
 namespace morva::command {
 
@@ -19,7 +19,7 @@ Result<MemberDescription> MemberDescription::parse(std::span<const std::uint8_t>
   if (!receiver) return std::unexpected(receiver.error());
   if (receiver->size() < kDescriptionEnd)
     return fail("member-description receiver does not contain member text");
-  if (*wire::read_u32(*receiver, 0) < kDescriptionEnd)
+  if (*ifs::read_u32(*receiver, 0) < kDescriptionEnd)
     return fail("retrieve member description did not return a complete description");
 
   MemberDescription member;

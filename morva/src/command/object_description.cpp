@@ -1,7 +1,7 @@
 #include "command/receiver_text.hpp"
-#include "command/wire_fields.hpp"
 #include "morva/command/program_call.hpp"
 #include "morva/command/receivers.hpp"
+#include "morva/ifs/reply_fields.hpp"
 
 namespace morva::command {
 
@@ -19,7 +19,7 @@ Result<ObjectDescription> ObjectDescription::parse(std::span<const std::uint8_t>
                                                    std::uint16_t ccsid) {
   const auto receiver = check_program_reply(packet, "retrieve object description");
   if (!receiver) return std::unexpected(receiver.error());
-  if (receiver->size() < kObjd0200Length || *wire::read_u32(*receiver, 0) < kObjd0200Length)
+  if (receiver->size() < kObjd0200Length || *ifs::read_u32(*receiver, 0) < kObjd0200Length)
     return fail("retrieve object description did not return OBJD0200");
 
   ObjectDescription object;
@@ -37,7 +37,7 @@ Result<ObjectDescription> ObjectDescription::parse(std::span<const std::uint8_t>
                                            {&object.source_member, 170, 10}});
   if (!decoded) return std::unexpected(decoded.error());
   object.object_type.erase(0, object.object_type.find_first_not_of('*'));
-  object.asp = *wire::read_u32(*receiver, kAspOffset);
+  object.asp = *ifs::read_u32(*receiver, kAspOffset);
   return object;
 }
 

@@ -1,7 +1,7 @@
 #include "morva/command/program_call.hpp"
 
 #include "command/request_header.hpp"
-#include "command/wire_fields.hpp"
+#include "morva/server/packet_header.hpp"
 
 #include <algorithm>
 
@@ -40,15 +40,15 @@ std::vector<std::uint8_t> encode_program_call(std::string_view program,
   std::ranges::copy(program_name, packet.begin() + 20);
   std::ranges::copy(library_name, packet.begin() + 30);
   packet[40] = datastream_level < kFirstLevelWithNewMessageOption ? 4 : 6;
-  wire::put_u16(packet, 41, static_cast<std::uint16_t>(parameters.size()));
+  server::put_u16(packet, 41, static_cast<std::uint16_t>(parameters.size()));
 
   std::size_t offset = kFirstParameterOffset;
   for (const ProgramParameter& parameter : parameters) {
     const auto data = sent_bytes(parameter);
-    wire::put_u32(packet, offset, static_cast<std::uint32_t>(kParameterHeadLength + data.size()));
-    wire::put_u16(packet, offset + 4, kParameterCodePoint);
-    wire::put_u32(packet, offset + 6, parameter.max_length);
-    wire::put_u16(packet, offset + 10, parameter.usage);
+    server::put_u32(packet, offset, static_cast<std::uint32_t>(kParameterHeadLength + data.size()));
+    server::put_u16(packet, offset + 4, kParameterCodePoint);
+    server::put_u32(packet, offset + 6, parameter.max_length);
+    server::put_u16(packet, offset + 10, parameter.usage);
     std::ranges::copy(data, packet.begin() + static_cast<std::ptrdiff_t>(offset + kParameterHeadLength));
     offset += kParameterHeadLength + data.size();
   }

@@ -5,9 +5,9 @@
 
 namespace morva::command {
 
-// A zero-filled request packet of `total_length` bytes with its 20-byte header written: total length
-// at 0, header ID at 4, the remote-command server ID at 6, template length at 16, request ID at 18.
-std::vector<std::uint8_t> start_request(std::size_t total_length, std::uint16_t header_id,
+// A zero-filled request packet of `total_length` bytes for the remote-command server, its header
+// written. `header_id` is the header ID's first byte.
+std::vector<std::uint8_t> start_request(std::size_t total_length, std::uint8_t header_id,
                                         std::uint16_t template_length, std::uint16_t request_id);
 
 }  // namespace morva::command

@@ -1,6 +1,6 @@
-#include "command/wire_fields.hpp"
 #include "morva/command/program_call.hpp"
 #include "morva/command/receivers.hpp"
+#include "morva/ifs/reply_fields.hpp"
 
 #include <fmt/format.h>
 
@@ -24,7 +24,7 @@ Result<SystemStorage> SystemStorage::parse(std::span<const std::uint8_t> packet)
     return fail("retrieve system status did not return SSTS0200 storage fields");
   };
   if (receiver->size() < kStorageFieldsEnd) return incomplete();
-  const auto bytes_returned = wire::read_u32(*receiver, kBytesReturnedOffset);
+  const auto bytes_returned = ifs::read_u32(*receiver, kBytesReturnedOffset);
   if (!bytes_returned) return std::unexpected(bytes_returned.error());
   if (*bytes_returned < kStorageFieldsEnd) return incomplete();
 
@@ -33,7 +33,7 @@ Result<SystemStorage> SystemStorage::parse(std::span<const std::uint8_t> packet)
        {std::pair{&storage.system_asp_used, kSystemAspUsedOffset},
         std::pair{&storage.system_asp, kSystemAspOffset},
         std::pair{&storage.total_auxiliary_storage, kTotalAuxiliaryStorageOffset}}) {
-    const auto value = wire::read_u32(*receiver, offset);
+    const auto value = ifs::read_u32(*receiver, offset);
     if (!value) return std::unexpected(value.error());
     *field = *value;
   }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "morva/secret.hpp"
+#include "morva/signon/user_profile.hpp"
 
-#include <array>
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,8 +19,8 @@ struct ExchangeSeeds {
 
 // Carries the password substitute; the packet it encodes to is wiped after sending.
 struct StartServer {
-  std::array<std::uint8_t, 10> user{};  // EBCDIC user profile
-  Secret substitute;                    // 8 bytes (DES) or 20 (SHA-1)
+  signon::EncodedUserProfile user{};
+  Secret substitute;  // 8 bytes (DES) or 20 (SHA-1)
 };
 
 struct ExchangeAttributes {};
@@ -53,7 +54,9 @@ class CommandRequest {
   using Kind = std::variant<ExchangeSeeds, StartServer, ExchangeAttributes, RetrieveMemberDescription,
                             RetrieveFileDescription, RetrieveObjectDescription, RetrieveSystemStorage>;
 
-  CommandRequest(Kind kind) : kind_(std::move(kind)) {}
+  template <typename Request>
+  requires std::constructible_from<Kind, Request> CommandRequest(Request request)
+      : kind_(std::move(request)) {}
 
   // The name that the send event carries, such as "command.exchange-seeds".
   std::string_view name() const;

@@ -10,7 +10,6 @@
 // Calls of IBM i programs in QSYS through the remote-command server (request 0x1003).
 namespace morva::command {
 
-inline constexpr std::uint16_t kCommandServerId = 0xE008;
 inline constexpr std::uint16_t kCallProgramRequestId = 0x1003;
 
 // How the program uses a parameter.
