@@ -1,14 +1,13 @@
 #include "morva/command/sign_on.hpp"
 
 #include <fmt/format.h>
-#include <asio/connect.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/ip/tcp.hpp>
-#include <asio/this_coro.hpp>
 #include <asio/use_awaitable.hpp>
 
 #include <string>
 
+#include "command/open_connection.hpp"
 #include "morva/command/receive_packet.hpp"
 #include "morva/log.hpp"
 #include "morva/server/packet_stream.hpp"
@@ -20,22 +19,6 @@ namespace morva::command {
 namespace {
 
 constexpr std::string_view kTarget = "morva::command";
-
-// Resolves host and port on their own, so an IPv6 literal needs no brackets, and connects to the
-// first address that answers.
-asio::awaitable<Result<asio::ip::tcp::socket>> connect(std::string_view host, std::uint16_t port) {
-  auto executor = co_await asio::this_coro::executor;
-  asio::ip::tcp::resolver resolver(executor);
-  auto [resolve_error, endpoints] = co_await resolver.async_resolve(
-      std::string(host), std::to_string(port), asio::ip::tcp::resolver::numeric_service,
-      asio::experimental::as_tuple(asio::use_awaitable));
-  if (resolve_error) co_return std::unexpected(Error::system(resolve_error));
-  asio::ip::tcp::socket socket(executor);
-  auto [connect_error, endpoint] =
-      co_await asio::async_connect(socket, endpoints, asio::experimental::as_tuple(asio::use_awaitable));
-  if (connect_error) co_return std::unexpected(Error::system(connect_error));
-  co_return socket;
-}
 
 // Exchanges attributes and sends the sign-on information; returns the server's password level.
 asio::awaitable<Result<std::uint8_t>> exchange(asio::ip::tcp::socket& socket, std::string_view user,
@@ -87,7 +70,7 @@ asio::awaitable<Result<signon::SignonCredentials>> sign_on(std::string_view host
                                                            std::string_view user, Secret password) {
   signon::SignonCredentials credentials{std::string(user), std::move(password), 0};
   log::info(kTarget, "connecting to sign-on service", {{"address", fmt::format("{}:{}", host, port)}});
-  auto socket = co_await connect(host, port);
+  auto socket = co_await open_connection(host, port);
   if (!socket) co_return std::unexpected(socket.error());
   const auto level = co_await exchange(*socket, credentials.user, credentials.password);
   std::error_code ignored;
