@@ -25,14 +25,14 @@ inline constexpr std::uint16_t kDirectoryKind = 1;
 
 // One directory entry as the file server reports it; the parser fills only what the reply holds.
 struct IfsEntry {
-  std::string name;
-  std::optional<std::string> source_type;
-  std::optional<std::string> member;
-  std::optional<std::string> description;
+  std::string name{};
+  std::optional<std::string> source_type{};
+  std::optional<std::string> member{};
+  std::optional<std::string> description{};
   std::uint64_t size = 0;
   std::uint32_t modified = 0;  // seconds since 1970-01-01 UTC
-  std::optional<SourceMemberInfo> member_info;
-  std::optional<std::uint16_t> ccsid;
+  std::optional<SourceMemberInfo> member_info{};
+  std::optional<std::uint16_t> ccsid{};
   std::uint16_t kind = 0;
   std::uint16_t object_type = 0;
 
