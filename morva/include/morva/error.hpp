@@ -57,6 +57,8 @@ class Error {
 template <typename T>
 using Result = std::expected<T, Error>;
 
-inline std::unexpected<Error> fail(std::string text) { return std::unexpected(Error::message(std::move(text))); }
+inline std::unexpected<Error> fail(std::string text) {
+  return std::unexpected(Error::message(std::move(text)));
+}
 
 }  // namespace morva

@@ -25,16 +25,20 @@ bool enabled(spdlog::level::level_enum level);
 void event(spdlog::level::level_enum level, std::string_view target, std::string_view message,
            std::initializer_list<Field> fields = {});
 
-inline void debug(std::string_view target, std::string_view message, std::initializer_list<Field> fields = {}) {
+inline void debug(std::string_view target, std::string_view message,
+                  std::initializer_list<Field> fields = {}) {
   event(spdlog::level::debug, target, message, fields);
 }
-inline void info(std::string_view target, std::string_view message, std::initializer_list<Field> fields = {}) {
+inline void info(std::string_view target, std::string_view message,
+                 std::initializer_list<Field> fields = {}) {
   event(spdlog::level::info, target, message, fields);
 }
-inline void warn(std::string_view target, std::string_view message, std::initializer_list<Field> fields = {}) {
+inline void warn(std::string_view target, std::string_view message,
+                 std::initializer_list<Field> fields = {}) {
   event(spdlog::level::warn, target, message, fields);
 }
-inline void error(std::string_view target, std::string_view message, std::initializer_list<Field> fields = {}) {
+inline void error(std::string_view target, std::string_view message,
+                  std::initializer_list<Field> fields = {}) {
   event(spdlog::level::err, target, message, fields);
 }
 

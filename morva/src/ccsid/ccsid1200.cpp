@@ -1,6 +1,6 @@
-#include "morva/ccsid/utf8.hpp"
 #include "morva/ccsid/codec.hpp"
 #include "morva/ccsid/utf16.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace morva::ccsid {
 namespace {

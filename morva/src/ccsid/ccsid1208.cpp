@@ -1,7 +1,7 @@
 #include <fmt/format.h>
 
-#include "morva/ccsid/utf8.hpp"
 #include "morva/ccsid/codec.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace morva::ccsid {
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "morva/ccsid/utf8.hpp"
 #include "morva/ccsid/codec.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace morva::ccsid {
 namespace {

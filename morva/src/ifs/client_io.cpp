@@ -32,7 +32,8 @@ asio::awaitable<Result<void>> IfsClient::send_request(IfsRequest request) {
 
 asio::awaitable<Result<std::vector<std::uint8_t>>> IfsClient::receive_reply() {
   if (!usable_) co_return std::unexpected(unusable_error());
-  Result<std::vector<std::uint8_t>> packet = co_await server::read_packet(stream_, server::kFileServicePackets);
+  Result<std::vector<std::uint8_t>> packet =
+      co_await server::read_packet(stream_, server::kFileServicePackets);
   if (!packet) usable_ = false;
   co_return packet;
 }
