@@ -333,4 +333,10 @@ void FakeServer::finish() {
   }
 }
 
+std::uint16_t closed_port() {
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+  return acceptor.local_endpoint().port();
+}
+
 }  // namespace fake_ibmi

@@ -97,4 +97,7 @@ class FakeServer {
   friend struct Session;
 };
 
+// A loopback port that was free a moment ago, so nothing listens there: a connection is refused.
+std::uint16_t closed_port();
+
 }  // namespace fake_ibmi

@@ -209,13 +209,7 @@ TEST(SignOn, RefusesTheUserProfileAfterTheAttributeExchange) {
 }
 
 TEST(SignOn, KeepsTheSocketErrorOfAConnectionRefused) {
-  std::uint16_t port = 0;
-  {
-    asio::io_context io;
-    asio::ip::tcp::acceptor unused(io, {asio::ip::make_address("127.0.0.1"), 0});
-    port = unused.local_endpoint().port();
-  }
-  const auto credentials = run_sign_on("127.0.0.1", port, "USER1", "secret");
+  const auto credentials = run_sign_on("127.0.0.1", fake_ibmi::closed_port(), "USER1", "secret");
   ASSERT_FALSE(credentials.has_value());
   EXPECT_EQ(credentials.error().io_kind(), IoErrorKind::connection_refused);
   EXPECT_TRUE(credentials.error().system_code());

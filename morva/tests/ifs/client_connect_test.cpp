@@ -218,14 +218,7 @@ TEST(IfsConnect, PassesOnTheSignonErrors) {
 }
 
 TEST(IfsConnect, ReportsAClosedPortAsAnIoError) {
-  // A port that was just free: nothing listens there any more.
-  std::uint16_t port = 0;
-  {
-    asio::io_context io;
-    asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address_v4("127.0.0.1"), 0});
-    port = acceptor.local_endpoint().port();
-  }
-  const auto client = connect(port, 2);
+  const auto client = connect(fake_ibmi::closed_port(), 2);
   ASSERT_FALSE(client.has_value());
   EXPECT_TRUE(client.error().is_io());
 }
