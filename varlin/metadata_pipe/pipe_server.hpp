@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "metadata_pipe/metadata_replier.hpp"
+#include "metadata_pipe/pipe_state.hpp"
 #include "metadata_pipe/request_handler.hpp"
 #include "metadata_pipe/shutdown_signal.hpp"
 #include "morva/error.hpp"
@@ -30,10 +30,9 @@ morva::Result<ShutdownSender> serve_pipe(const asio::any_io_executor& executor, 
                                          std::shared_ptr<RequestHandler> handler,
                                          PipeServerLimits limits = {});
 
-// Serves the mount's metadata pipe, answering each request line through the lookup.
-morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor,
-                                                  std::uint32_t mount_id, PropertiesLookup lookup,
-                                                  PipeServerLimits limits = {});
+// Serves the mount's metadata pipe: "getFileProperties" answered from the mount's cache and connections.
+morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor, PipeState state,
+                                                  std::uint32_t mount_id, PipeServerLimits limits = {});
 #endif
 
 }  // namespace varlin::metadata_pipe

@@ -16,6 +16,8 @@
 #include <map>
 #include <optional>
 
+#include "metadata_pipe/file_properties.hpp"
+#include "metadata_pipe/metadata_replier.hpp"
 #include "metadata_pipe/pipe_name.hpp"
 #include "metadata_pipe/pipe_server.hpp"
 #include "metadata_pipe/request_line.hpp"
@@ -306,9 +308,11 @@ morva::Result<ShutdownSender> serve_pipe(const asio::any_io_executor& executor, 
   return std::move(signal.sender);
 }
 
-morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor,
-                                                  std::uint32_t mount_id, PropertiesLookup lookup,
-                                                  PipeServerLimits limits) {
+morva::Result<ShutdownSender> serve_metadata_pipe(const asio::any_io_executor& executor, PipeState state,
+                                                  std::uint32_t mount_id, PipeServerLimits limits) {
+  auto lookup = [state = std::move(state)](std::string line) {
+    return get_file_properties(std::move(line), state);
+  };
   return serve_pipe(executor, metadata_pipe_name(mount_id),
                     std::make_shared<MetadataReplier>(mount_id, std::move(lookup)), limits);
 }

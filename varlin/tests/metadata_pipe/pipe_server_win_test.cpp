@@ -294,21 +294,31 @@ TEST(MetadataPipeServer, RepliesOnTheMountsPipe) {
   auto work = asio::make_work_guard(io);
   std::thread runner([&] { io.run(); });
   const auto mount_id = static_cast<std::uint32_t>(0xC0000000u | GetCurrentProcessId());
+  filesystem::MetadataCache cache(std::chrono::seconds(30));
+  cache.insert("/QSYS.LIB/L.LIB/F.FILE/M.MBR",
+               MetadataResult{.path = "/QSYS.LIB/L.LIB/F.FILE/M.MBR",
+                              .properties = {FileProperties::Member{.member = "M", .ccsid = 37}}});
+  // Without connections: both answers must come without the IBM i.
   auto started = serve_metadata_pipe(
-      io.get_executor(), mount_id,
-      [](std::string line) -> asio::awaitable<std::expected<MetadataResult, MetadataError>> {
-        co_return std::unexpected(
-            MetadataError{MetadataError::Invalid{"asked " + std::to_string(line.size())}});
-      });
+      io.get_executor(), PipeState{.remote_root = "/", .metadata_cache = cache, .command = {}, .ifs = {}},
+      mount_id);
   ASSERT_TRUE(started) << started.error().text();
   const auto id = metadata_pipe_name(mount_id).substr(kPipeNamePrefix.size());
-  for (const auto& [request, error] : {std::pair<std::string, std::string>{"{}\n", "asked 3"},
-                                       {std::string(65537, ' '), "metadata request is too large"}}) {
+  const std::pair<std::string, std::string> exchanges[] = {
+      {R"({"version":1,"method":"getFileProperties","path":"QSYS.LIB\\L.LIB\\F.FILE\\M.MBR"})"
+       "\n",
+       R"(","ok":true,"result":{"path":"/QSYS.LIB/L.LIB/F.FILE/M.MBR","properties":{"path":"","library":"",)"
+       R"("sourceFile":"","member":"M","sourceType":"","ccsid":37,"recordLength":0,"description":""}}})"},
+      {R"({"version":1,"method":"getFileProperties","path":"home/a.txt"})"
+       "\n",
+       R"(","ok":false,"code":"invalidRequest","error":"path is not an IBM i source member or typed object"})"},
+      {std::string(65537, ' '),
+       R"(","ok":false,"code":"invalidRequest","error":"metadata request is too large"})"},
+  };
+  for (const auto& [request, reply] : exchanges) {
     auto client = Client::open(metadata_pipe_name(mount_id));
     ASSERT_TRUE(client && client->write(request));
-    EXPECT_EQ(client->read_reply(), R"({"version":1,"mountId":")" + id +
-                                        R"(","ok":false,"code":"invalidRequest","error":")" + error +
-                                        "\"}\n");
+    EXPECT_EQ(client->read_reply(), R"({"version":1,"mountId":")" + id + reply + "\n");
   }
   started->send();
   work.reset();

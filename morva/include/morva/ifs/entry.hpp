@@ -1,5 +1,6 @@
 #pragma once
 
+#include "morva/command/receivers.hpp"
 #include "morva/error.hpp"
 #include "morva/ifs/packet.hpp"
 
@@ -32,6 +33,7 @@ struct IfsEntry {
   std::uint64_t size = 0;
   std::uint32_t modified = 0;  // seconds since 1970-01-01 UTC
   std::optional<SourceMemberInfo> member_info{};
+  std::optional<command::ObjectDescription> object{};
   std::optional<std::uint16_t> ccsid{};
   std::uint16_t kind = 0;
   std::uint16_t object_type = 0;
