@@ -1,4 +1,5 @@
 #include "command_line.hpp"
+#include "environment.hpp"
 #include "windows_text.hpp"
 
 // After <windows.h>, which it needs.
@@ -29,17 +30,11 @@ std::vector<std::string> process_arguments() {
   return arguments;
 }
 
-std::optional<std::string> environment_value(std::string_view name) {
-  const std::optional<WipedWide> value = read_environment(to_wide(name).c_str());
-  if (!value) return std::nullopt;
-  return utf8_of(value->data(), value->size());
-}
-
 }  // namespace
 
 Args Args::parse() {
   const std::vector<std::string> arguments = process_arguments();
-  auto result = parse_command_line(arguments, environment_value);
+  auto result = parse_command_line(arguments, process_environment_value);
   if (auto* args = std::get_if<Args>(&result)) return std::move(*args);
 
   const auto& exit = std::get<CommandLineExit>(result);

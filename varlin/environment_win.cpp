@@ -1,3 +1,4 @@
+#include "environment.hpp"
 #include "windows_text.hpp"
 
 namespace varlin {
@@ -15,6 +16,14 @@ std::optional<WipedWide> read_environment(const wchar_t* name) {
     }
     value.resize(needed);  // the value did not fit: `needed` counts its terminating NUL
   }
+}
+
+std::optional<std::string> process_environment_value(std::string_view name) {
+  const std::optional<WipedWide> value = read_environment(to_wide(name).c_str());
+  if (!value) return std::nullopt;
+  std::string text;
+  append_utf8(as_utf16(value->data(), value->size()), text);
+  return text;
 }
 
 }  // namespace varlin

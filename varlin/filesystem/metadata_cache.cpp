@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "filesystem/keyed_hash.hpp"
+#include "filesystem/path_text.hpp"
 #include "metadata_pipe/object_properties.hpp"
 
 namespace varlin::filesystem {
@@ -90,10 +91,7 @@ void MetadataCache::remove(std::string_view path) {
 void MetadataCache::invalidate_tree(std::string_view path) {
   const std::string top = cache_key(path);
   std::lock_guard lock(map_->mutex);
-  std::erase_if(map_->entries, [&top](const auto& entry) {
-    const std::string_view key = entry.first;
-    return key.starts_with(top) && (key.size() == top.size() || key[top.size()] == '/');
-  });
+  std::erase_if(map_->entries, [&top](const auto& entry) { return is_at_or_below(entry.first, top); });
 }
 
 std::string cache_key(std::string_view path) {

@@ -4,7 +4,7 @@
 #include <ranges>
 #include <vector>
 
-#include "morva/server/qsys_path.hpp"
+#include "filesystem/path_text.hpp"
 
 namespace varlin::metadata_pipe {
 
@@ -16,13 +16,6 @@ std::string with_slashes(std::string_view path) {
   std::string result(path);
   std::ranges::replace(result, '\\', '/');
   return result;
-}
-
-bool equals_ignore_ascii_case(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
 }
 
 std::size_t character_count(std::string_view text) {
@@ -50,25 +43,18 @@ std::expected<std::string, std::string> resolve_request_path(std::string_view re
 }
 
 std::optional<QsysObjectPath> parse_qsys_object_path(std::string_view path) {
-  const std::string slashed = with_slashes(path);
-  std::vector<std::string_view> components;
-  for (auto component : std::views::split(slashed, '/'))
-    if (!component.empty()) components.emplace_back(component.begin(), component.end());
-  if (components.size() != 3 || !equals_ignore_ascii_case(components[0], "QSYS.LIB")) return std::nullopt;
-
-  std::string_view library = components[1];
-  if (library.size() >= 4 && equals_ignore_ascii_case(library.substr(library.size() - 4), ".LIB"))
-    library.remove_suffix(4);
+  const auto components = filesystem::path_components(path);
+  if (components.size() != 3 || !filesystem::equals_ignore_ascii_case(components[0], "QSYS.LIB"))
+    return std::nullopt;
 
   std::vector<std::string_view> pieces;
   for (auto piece : std::views::split(components[2], '.')) pieces.emplace_back(piece.begin(), piece.end());
   if (pieces.size() != 2 && pieces.size() != 3) return std::nullopt;
 
-  std::string object_type(pieces.back());
-  std::ranges::transform(object_type, object_type.begin(),
-                         [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  std::string object_type = filesystem::to_ascii_upper(std::string(pieces.back()));
   if (object_type == "LIB" || object_type == "MBR") return std::nullopt;
-  return QsysObjectPath{std::string(library), std::string(pieces.front()), std::move(object_type)};
+  return QsysObjectPath{std::string(filesystem::library_name(components[1])), std::string(pieces.front()),
+                        std::move(object_type)};
 }
 
 std::optional<std::string_view> first_overlong_name(std::initializer_list<std::string_view> names) {

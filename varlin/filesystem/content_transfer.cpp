@@ -1,0 +1,116 @@
+#include "filesystem/ifs_file_system.hpp"
+#include "morva/ccsid/utf8.hpp"
+#include "morva/server/qsys_path.hpp"
+#include "morva/server/resolve_remote_path.hpp"
+
+namespace varlin::filesystem {
+
+namespace {
+
+using morva::command::CommandClient;
+using morva::ifs::IfsClient;
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+}  // namespace
+
+StatusResult<std::string> IfsFileSystem::load_content(std::string_view path,
+                                                      const std::optional<MemberLocation>& member) {
+  std::optional<std::uint64_t> record_length;
+  if (member) {
+    auto described = with_command([&member](CommandClient& client) {
+      return client.retrieve_file_description(member->library, member->file);
+    });
+    if (!described) return std::unexpected(map_ifs_error(described.error()));
+    record_length = described->record_length;
+  }
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto loaded = with_ifs([&](IfsClient& client) {
+    return member ? client.read_source_member(member->path, max_file_size_, *record_length)
+                  : client.read_file(resolved, max_file_size_);
+  });
+  if (!loaded) return std::unexpected(map_ifs_error(loaded.error()));
+  return std::string(loaded->begin(), loaded->end());
+}
+
+StatusResult<void> IfsFileSystem::store_content(std::string_view path, std::string_view bytes, bool create,
+                                                bool overwrite) {
+  morva::Result<void> stored;
+  if (auto member = morva::server::QsysMemberPath::parse(path)) {
+    if (!morva::ccsid::is_valid_utf8(bytes)) return std::unexpected(winfsp::kStatusUnexpectedIoError);
+    auto described = with_command([&member](CommandClient& client) {
+      return client.retrieve_file_description(member->library, member->file);
+    });
+    if (!described) return std::unexpected(map_ifs_error(described.error()));
+    stored = with_ifs([&](IfsClient& client) {
+      return client.write_source_member(member->path, std::string(bytes), described->record_length);
+    });
+  } else {
+    const std::string resolved = morva::server::resolve_remote_path(path);
+    auto written = with_ifs(
+        [&](IfsClient& client) { return client.write_file(resolved, bytes_of(bytes), create, overwrite); });
+    if (!written) stored = std::unexpected(written.error());
+  }
+  if (!stored) return std::unexpected(map_ifs_error(stored.error()));
+  invalidate_path(path);
+  return {};
+}
+
+StatusResult<std::vector<std::uint8_t>> IfsFileSystem::read_range(std::string_view path, std::uint64_t offset,
+                                                                  std::uint32_t length) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto read = with_ifs([&](IfsClient& client) { return client.read_range(resolved, offset, length); });
+  if (!read) return std::unexpected(map_ifs_error(read.error()));
+  return std::move(*read);
+}
+
+StatusResult<std::uint64_t> IfsFileSystem::write_range(std::string_view path, std::uint64_t offset,
+                                                       std::span<const std::uint8_t> bytes) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto written = with_ifs([&](IfsClient& client) {
+    return client.write(resolved, bytes,
+                        morva::ifs::WriteOptions{.offset = offset, .create = false, .overwrite = true});
+  });
+  if (!written) return std::unexpected(map_ifs_error(written.error()));
+  invalidate_path(path);
+  return *written;
+}
+
+StatusResult<void> IfsFileSystem::set_remote_size(std::string_view path, std::uint64_t size) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto truncated = with_ifs([&](IfsClient& client) { return client.truncate(resolved, size); });
+  if (!truncated) return std::unexpected(map_ifs_error(truncated.error()));
+  invalidate_path(path);
+  return {};
+}
+
+StatusResult<void> IfsFileSystem::create_directory(std::string_view path) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto created = with_ifs([&](IfsClient& client) { return client.create_directory(resolved); });
+  if (!created) return std::unexpected(map_ifs_error(created.error()));
+  invalidate_path(path);
+  return {};
+}
+
+StatusResult<void> IfsFileSystem::remove_path(std::string_view path) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto removed = with_ifs([&](IfsClient& client) { return client.remove(resolved); });
+  if (!removed) return std::unexpected(map_ifs_error(removed.error()));
+  invalidate_tree(path);
+  return {};
+}
+
+StatusResult<void> IfsFileSystem::rename_path(std::string_view from, std::string_view to, bool replace) {
+  const std::string resolved_from = morva::server::resolve_remote_path(from);
+  const std::string resolved_to = morva::server::resolve_remote_path(to);
+  auto renamed =
+      with_ifs([&](IfsClient& client) { return client.rename(resolved_from, resolved_to, replace); });
+  if (!renamed) return std::unexpected(map_ifs_error(renamed.error()));
+  invalidate_tree(from);
+  invalidate_tree(to);
+  return {};
+}
+
+}  // namespace varlin::filesystem

@@ -1,0 +1,168 @@
+#include "filesystem/ifs_file_system.hpp"
+
+#include <asio/use_awaitable.hpp>
+
+#include "morva/command/sign_on.hpp"
+#include "morva/log.hpp"
+#include "morva/server/qsys_path.hpp"
+#include "morva/server/resolve_remote_path.hpp"
+
+namespace varlin::filesystem {
+
+namespace {
+
+using morva::command::CommandClient;
+using morva::ifs::IfsClient;
+
+struct Connections {
+  IfsClient ifs;
+  CommandClient command;
+  morva::command::SystemStorage storage;
+};
+
+// Signs on and opens both connections; the credentials, password included, are wiped when this ends.
+asio::awaitable<morva::Result<Connections>> open_connections(const MountSettings& settings,
+                                                             morva::Secret password) {
+  auto credentials = co_await morva::command::sign_on(settings.host, settings.ports.signon, settings.user,
+                                                      std::move(password));
+  if (!credentials) co_return std::unexpected(credentials.error());
+  auto ifs = co_await IfsClient::connect(settings.host, settings.ports.file, credentials->user,
+                                         credentials->password, credentials->password_level);
+  if (!ifs) co_return std::unexpected(ifs.error());
+  auto command = co_await CommandClient::connect(settings.host, settings.ports.command, *credentials);
+  if (!command) co_return std::unexpected(command.error());
+  auto storage = co_await command->retrieve_system_storage();
+  if (!storage) co_return std::unexpected(storage.error());
+  co_return Connections{std::move(*ifs), std::move(*command), *storage};
+}
+
+}  // namespace
+
+morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(std::string host, std::string user,
+                                                                     morva::Secret password,
+                                                                     std::string remote_root,
+                                                                     std::uint64_t max_file_size,
+                                                                     Lifetime cache_ttl) {
+  return connect(MountSettings{.host = std::move(host),
+                               .user = std::move(user),
+                               .password = std::move(password),
+                               .remote_root = std::move(remote_root),
+                               .max_file_size = max_file_size,
+                               .cache_ttl = cache_ttl});
+}
+
+morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(MountSettings settings) {
+  auto runtime = std::make_unique<Runtime>();
+  auto connections = runtime->block_on(open_connections(settings, std::move(settings.password)));
+  if (!connections) return std::unexpected(connections.error());
+
+  auto root = normalize_remote_root(translate_remote_root(settings.remote_root, settings.environment));
+  if (!root) return std::unexpected(root.error());
+
+  // The root must be readable; its listing itself is not kept.
+  auto listed = runtime->block_on(connections->ifs.list_directory(morva::server::resolve_remote_path(*root)));
+  if (!listed) return std::unexpected(listed.error());
+
+  const VolumeSpace space = volume_space_of(connections->storage, settings.clock());
+  return std::unique_ptr<IfsFileSystem>(new IfsFileSystem(std::move(runtime), std::move(connections->ifs),
+                                                          std::move(connections->command), std::move(*root),
+                                                          settings, space));
+}
+
+IfsFileSystem::IfsFileSystem(std::unique_ptr<Runtime> runtime, IfsClient ifs, CommandClient command,
+                             std::string remote_root, const MountSettings& settings, VolumeSpace space)
+    : runtime_(std::move(runtime)),
+      ifs_(std::make_shared<ConnectionLock<IfsClient>>(runtime_->executor(), std::move(ifs))),
+      command_(std::make_shared<ConnectionLock<CommandClient>>(runtime_->executor(), std::move(command))),
+      remote_root_(std::move(remote_root)),
+      volume_label_(settings.host),
+      cache_ttl_(settings.cache_ttl),
+      clock_(settings.clock),
+      entries_(settings.cache_ttl, settings.clock),
+      listings_(settings.cache_ttl, settings.clock),
+      metadata_cache_(settings.cache_ttl, settings.clock),
+      max_file_size_(settings.max_file_size),
+      volume_space_(space) {}
+
+IfsFileSystem::~IfsFileSystem() {
+  stop_metadata_pipe();
+  runtime_->shut_down();
+}
+
+void IfsFileSystem::stop_metadata_pipe() {
+  std::optional<metadata_pipe::ShutdownSender> sender;
+  {
+    std::lock_guard lock(pipe_shutdown_mutex_);
+    sender.swap(pipe_shutdown_);
+  }
+  if (sender) sender->send();
+}
+
+StatusResult<EntryInfo> IfsFileSystem::lookup_entry(std::string_view path) {
+  if (path == remote_root_)
+    return EntryInfo{.member = std::nullopt, .size = 0, .modified = 0, .is_directory = true};
+  if (auto cached = entries_.fresh(path)) return std::move(*cached);
+
+  std::optional<MemberLocation> member;
+  if (auto parsed = morva::server::QsysMemberPath::parse(path))
+    member = MemberLocation{std::move(parsed->library), std::move(parsed->file), std::move(parsed->path)};
+  std::string asked = member ? member->path : morva::server::resolve_remote_path(path);
+  auto found = with_ifs([&asked](IfsClient& client) { return client.stat(asked); });
+  if (!found) return std::unexpected(map_ifs_error(found.error()));
+
+  EntryInfo entry{.member = std::move(member),
+                  .size = found->size,
+                  .modified = found->modified,
+                  .is_directory = found->kind == morva::ifs::kDirectoryKind};
+  entries_.insert(std::string(path), entry);
+  return entry;
+}
+
+std::pair<std::uint64_t, std::uint64_t> IfsFileSystem::volume_space() {
+  VolumeSpace known;
+  {
+    std::lock_guard lock(volume_space_mutex_);
+    known = volume_space_;
+  }
+  if (is_fresh(known.fetched_at, clock_(), cache_ttl_)) return {known.total, known.free};
+
+  auto storage = with_command([](CommandClient& client) { return client.retrieve_system_storage(); });
+  if (!storage) {
+    morva::log::debug(kLogTarget, "using cached IBM i storage capacity", {{"error", storage.error().text()}});
+    return {known.total, known.free};
+  }
+  const VolumeSpace fetched = volume_space_of(*storage, clock_());
+  std::lock_guard lock(volume_space_mutex_);
+  volume_space_ = fetched;
+  return {fetched.total, fetched.free};
+}
+
+OpenFileRef IfsFileSystem::register_open_handle(OpenFile file) {
+  auto shared = std::make_shared<SharedOpenFile>(std::move(file));
+  std::lock_guard lock(open_handles_mutex_);
+  std::erase_if(open_handles_, [](const auto& handle) { return handle.expired(); });
+  open_handles_.push_back(shared);
+  return shared;
+}
+
+void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
+  std::vector<OpenFileRef> live;
+  {
+    std::lock_guard lock(open_handles_mutex_);
+    std::erase_if(open_handles_, [](const auto& handle) { return handle.expired(); });
+    for (const auto& handle : open_handles_)
+      if (auto file = handle.lock()) live.push_back(std::move(file));
+  }
+  for (const auto& handle : live) {
+    std::lock_guard lock(handle->mutex);
+    std::string& path = handle->file.path;
+    if (!is_at_or_below(path, from)) continue;
+    const std::string_view rest = std::string_view(path).substr(from.size());
+    std::string moved = to == "/" && !rest.empty() ? std::string(rest) : std::string(to) + std::string(rest);
+    morva::log::debug(kLogTarget, "updated open handle after rename",
+                      {{"old_path", path}, {"new_path", moved}});
+    path = std::move(moved);
+  }
+}
+
+}  // namespace varlin::filesystem

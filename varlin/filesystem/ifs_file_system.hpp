@@ -1,0 +1,160 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filesystem/clock.hpp"
+#include "filesystem/connection_lock.hpp"
+#include "filesystem/entry_info.hpp"
+#include "filesystem/metadata_cache.hpp"
+#include "filesystem/open_file.hpp"
+#include "filesystem/remote_root.hpp"
+#include "filesystem/runtime.hpp"
+#include "filesystem/status.hpp"
+#include "filesystem/timed_cache.hpp"
+#include "filesystem/volume_space.hpp"
+#include "metadata_pipe/shutdown_signal.hpp"
+#include "morva/command/command_client.hpp"
+#include "morva/ifs/client.hpp"
+#include "morva/secret.hpp"
+
+namespace varlin::filesystem {
+
+// The IBM i host servers' ports.
+struct ServerPorts {
+  std::uint16_t signon = 8476;
+  std::uint16_t file = 8473;
+  std::uint16_t command = 8475;
+};
+
+// Everything a mount is built from.
+struct MountSettings {
+  std::string host;
+  std::string user;
+  morva::Secret password;
+  std::string remote_root;
+  std::uint64_t max_file_size = 0;
+  Lifetime cache_ttl{};
+  ServerPorts ports{};
+  RootEnvironment environment = RootEnvironment::of_process();
+  MonotonicClock clock = steady_now;
+};
+
+// The file-system context of one mount: its runtime, its two IBM i connections, its remote root, its
+// caches and its open files. WinFsp's dispatcher threads call it concurrently; the connections and the
+// metadata cache are shared with the metadata pipe.
+class IfsFileSystem {
+ public:
+  // Signs on, opens both connections, reads the storage figures, checks the remote root and proves it
+  // readable. Blocks the calling thread until done.
+  static morva::Result<std::unique_ptr<IfsFileSystem>> connect(std::string host, std::string user,
+                                                               morva::Secret password,
+                                                               std::string remote_root,
+                                                               std::uint64_t max_file_size,
+                                                               Lifetime cache_ttl);
+  static morva::Result<std::unique_ptr<IfsFileSystem>> connect(MountSettings settings);
+
+  IfsFileSystem(const IfsFileSystem&) = delete;
+  IfsFileSystem& operator=(const IfsFileSystem&) = delete;
+  ~IfsFileSystem();
+
+#ifdef _WIN32
+  // Serves the mount's metadata pipe until `stop_metadata_pipe` or the context's release.
+  morva::Result<void> start_metadata_pipe(std::uint32_t mount_id);
+#endif
+  void stop_metadata_pipe();
+
+  const std::string& remote_root() const {
+    return remote_root_;
+  }
+  const std::string& volume_label() const {
+    return volume_label_;
+  }
+  std::uint64_t max_file_size() const {
+    return max_file_size_;
+  }
+
+  // Entries and listings, read through their caches.
+  StatusResult<EntryInfo> lookup_entry(std::string_view path);
+  StatusResult<std::vector<DirEntry>> list_directory(std::string_view path);
+  void invalidate_path(std::string_view path);
+  void invalidate_tree(std::string_view path);
+
+  // Content transfer: every step runs one library operation under its connection's lock.
+  StatusResult<std::string> load_content(std::string_view path, const std::optional<MemberLocation>& member);
+  // A source member's text that is not UTF-8 is refused with STATUS_UNEXPECTED_IO_ERROR, unsent.
+  StatusResult<void> store_content(std::string_view path, std::string_view bytes, bool create,
+                                   bool overwrite);
+  StatusResult<std::vector<std::uint8_t>> read_range(std::string_view path, std::uint64_t offset,
+                                                     std::uint32_t length);
+  StatusResult<std::uint64_t> write_range(std::string_view path, std::uint64_t offset,
+                                          std::span<const std::uint8_t> bytes);
+  StatusResult<void> set_remote_size(std::string_view path, std::uint64_t size);
+  StatusResult<void> create_directory(std::string_view path);
+  StatusResult<void> remove_path(std::string_view path);
+  StatusResult<void> rename_path(std::string_view from, std::string_view to, bool replace);
+
+  // The open files, for moving them along with a rename.
+  OpenFileRef register_open_handle(OpenFile file);
+  void retarget_open_handles(std::string_view from, std::string_view to);
+
+  // Total and free bytes, asked of the IBM i at most once per cache lifetime.
+  std::pair<std::uint64_t, std::uint64_t> volume_space();
+
+  // Runs one library operation under the connection's lock, blocking this thread (never one of the
+  // runtime's) until it is done.
+  template <typename Client, typename Operation>
+  auto with_connection(const SharedConnection<Client>& connection, Operation operation);
+
+ private:
+  IfsFileSystem(std::unique_ptr<Runtime> runtime, morva::ifs::IfsClient ifs,
+                morva::command::CommandClient command, std::string remote_root, const MountSettings& settings,
+                VolumeSpace space);
+
+  template <typename Operation>
+  auto with_ifs(Operation operation) {
+    return with_connection(ifs_, std::move(operation));
+  }
+  template <typename Operation>
+  auto with_command(Operation operation) {
+    return with_connection(command_, std::move(operation));
+  }
+
+  // The runtime is declared first so that it goes last: the destructor stops its threads before the
+  // connections close, and the tasks it still holds are dropped with it.
+  std::unique_ptr<Runtime> runtime_;
+  SharedConnection<morva::ifs::IfsClient> ifs_;
+  SharedConnection<morva::command::CommandClient> command_;
+  std::string remote_root_;
+  std::string volume_label_;
+  Lifetime cache_ttl_;
+  MonotonicClock clock_;
+  TimedCache<EntryInfo> entries_;
+  TimedCache<std::vector<DirEntry>> listings_;
+  MetadataCache metadata_cache_;
+  std::uint64_t max_file_size_;
+  std::mutex volume_space_mutex_;
+  VolumeSpace volume_space_;
+  std::mutex open_handles_mutex_;
+  std::vector<std::weak_ptr<SharedOpenFile>> open_handles_;
+  std::mutex pipe_shutdown_mutex_;
+  std::optional<metadata_pipe::ShutdownSender> pipe_shutdown_;
+};
+
+template <typename Client, typename Operation>
+auto IfsFileSystem::with_connection(const SharedConnection<Client>& connection, Operation operation) {
+  using Awaitable = std::invoke_result_t<Operation&, Client&>;
+  using Value = typename Awaitable::value_type;
+  return runtime_->block_on([](SharedConnection<Client> shared, Operation run) -> asio::awaitable<Value> {
+    auto client = co_await shared->lock();
+    co_return co_await run(*client);
+  }(connection, std::move(operation)));
+}
+
+}  // namespace varlin::filesystem

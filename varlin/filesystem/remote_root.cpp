@@ -1,0 +1,90 @@
+#include "filesystem/remote_root.hpp"
+
+#include <algorithm>
+#include <array>
+#include <ranges>
+
+#include "environment.hpp"
+#include "filesystem/path_text.hpp"
+#include "morva/ccsid/utf8.hpp"
+
+namespace varlin::filesystem {
+
+namespace {
+
+std::optional<std::string> unicode_value(std::string_view name) {
+  auto value = process_environment_value(name);
+  if (!value || !morva::ccsid::is_valid_utf8(*value)) return std::nullopt;
+  return value;
+}
+
+std::string with_slashes(std::string_view text) {
+  std::string result(text);
+  std::ranges::replace(result, '\\', '/');
+  return result;
+}
+
+std::string without_trailing_slashes(std::string text) {
+  text.erase(text.find_last_not_of('/') + 1);
+  return text;
+}
+
+// The folder of the shell's installation, from its bash program's path.
+std::optional<std::string> shell_prefix(std::string_view shell) {
+  const std::string path = with_slashes(shell);
+  for (std::string_view suffix : {"/usr/bin/bash.exe", "/usr/bin/bash"}) {
+    if (!path.ends_with(suffix)) continue;
+    if (path.size() == suffix.size()) return std::nullopt;
+    return path.substr(0, path.size() - suffix.size());
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+RootEnvironment RootEnvironment::of_process() {
+  RootEnvironment environment;
+  environment.msystem = process_environment_value("MSYSTEM").has_value();
+  environment.shell = unicode_value("SHELL");
+  environment.exepath = unicode_value("EXEPATH");
+  for (std::string_view name : {"TMPDIR", "TEMP", "TMP"}) {
+    environment.temp_directory = unicode_value(name);
+    if (environment.temp_directory) break;
+  }
+  return environment;
+}
+
+std::string translate_remote_root(std::string_view root, const RootEnvironment& environment) {
+  if (!environment.msystem || root.starts_with('/')) return std::string(root);
+  const std::string slashed = with_slashes(root);
+
+  std::array<std::optional<std::string>, 2> candidates;
+  if (environment.shell) candidates[0] = shell_prefix(*environment.shell);
+  if (environment.exepath) candidates[1] = without_trailing_slashes(with_slashes(*environment.exepath));
+  for (const auto& candidate : candidates) {
+    if (!candidate) continue;
+    const auto rest = strip_prefix_ignore_ascii_case(slashed, *candidate);
+    if (rest && rest->starts_with('/')) return std::string(*rest);
+  }
+
+  if (environment.temp_directory) {
+    const std::string temp = without_trailing_slashes(with_slashes(*environment.temp_directory));
+    const auto rest = strip_prefix_ignore_ascii_case(slashed, temp);
+    if (rest && (rest->empty() || rest->starts_with('/'))) return "/tmp" + std::string(*rest);
+  }
+  return std::string(root);
+}
+
+morva::Result<std::string> normalize_remote_root(std::string_view root) {
+  const bool climbs = std::ranges::any_of(std::views::split(root, '/'), [](auto component) {
+    return std::string_view(component.begin(), component.end()) == "..";
+  });
+  if (!root.starts_with('/') || root.find('\\') != std::string_view::npos || climbs)
+    return std::unexpected(morva::Error::io(morva::IoErrorKind::invalid_input,
+                                            "remote root must be an absolute IBM i IFS path"));
+  std::string normalized = without_trailing_slashes(std::string(root));
+  if (normalized.empty()) normalized = "/";
+  return normalized;
+}
+
+}  // namespace varlin::filesystem

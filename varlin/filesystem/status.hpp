@@ -1,0 +1,24 @@
+#pragma once
+
+#include <expected>
+
+#include "filesystem/winfsp/nt_status.hpp"
+#include "morva/error.hpp"
+
+namespace varlin::filesystem {
+
+using winfsp::NtStatus;
+
+// A value, or the NTSTATUS the mount answers instead.
+template <typename T>
+using StatusResult = std::expected<T, NtStatus>;
+
+inline constexpr std::string_view kLogTarget = "varlin::filesystem";
+
+// The Windows status of an IBM i error, recognised by the phrases of the file server's messages.
+NtStatus map_ifs_error(const morva::Error& error);
+
+// Source members are neither created nor moved through the mount.
+StatusResult<void> reject_source_member_path(std::string_view path);
+
+}  // namespace varlin::filesystem

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "filesystem/clock.hpp"
+#include "filesystem/keyed_hash.hpp"
+#include "filesystem/path_text.hpp"
+
+namespace varlin::filesystem {
+
+// Values by remote path (exact bytes), each used while younger than the lifetime. An expired value
+// stays until a lookup finds it, an insert replaces it or an invalidation drops it.
+template <typename Value>
+class TimedCache {
+ public:
+  TimedCache(Lifetime lifetime, MonotonicClock clock) : lifetime_(lifetime), clock_(std::move(clock)) {}
+
+  std::optional<Value> fresh(std::string_view path) {
+    std::lock_guard lock(mutex_);
+    const auto found = values_.find(path);
+    if (found == values_.end()) return std::nullopt;
+    if (is_fresh(found->second.second, clock_(), lifetime_)) return found->second.first;
+    values_.erase(found);
+    return std::nullopt;
+  }
+
+  void insert(std::string path, Value value) {
+    const MonotonicTime now = clock_();
+    std::lock_guard lock(mutex_);
+    values_.insert_or_assign(std::move(path), std::pair(std::move(value), now));
+  }
+
+  // Stores several values at one reading of the clock.
+  template <typename Range, typename Project>
+  void insert_all(const Range& range, Project project) {
+    const MonotonicTime now = clock_();
+    std::lock_guard lock(mutex_);
+    for (const auto& item : range) {
+      auto [path, value] = project(item);
+      values_.insert_or_assign(std::move(path), std::pair(std::move(value), now));
+    }
+  }
+
+  void remove(std::string_view path) {
+    std::lock_guard lock(mutex_);
+    if (const auto found = values_.find(path); found != values_.end()) values_.erase(found);
+  }
+
+  void remove_at_or_below(std::string_view path) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(values_, [path](const auto& entry) { return is_at_or_below(entry.first, path); });
+  }
+
+ private:
+  Lifetime lifetime_;
+  MonotonicClock clock_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::pair<Value, MonotonicTime>, RandomlyKeyedHash, std::equal_to<>>
+      values_;
+};
+
+}  // namespace varlin::filesystem

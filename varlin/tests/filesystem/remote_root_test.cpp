@@ -1,0 +1,63 @@
+#include "filesystem/remote_root.hpp"
+
+#include <gtest/gtest.h>
+
+namespace varlin::filesystem {
+namespace {
+
+constexpr const char* kRefused = "refused";
+
+struct TranslateCase {
+  const char* name;
+  const char* root;
+  RootEnvironment environment;
+  const char* expected;  // the checked and normalised root, or kRefused
+};
+
+std::string checked(std::string_view root, const RootEnvironment& environment) {
+  auto normalized = normalize_remote_root(translate_remote_root(root, environment));
+  if (!normalized) {
+    EXPECT_EQ(normalized.error().io_kind(), morva::IoErrorKind::invalid_input);
+    EXPECT_EQ(normalized.error().text(), "remote root must be an absolute IBM i IFS path");
+    return kRefused;
+  }
+  return *normalized;
+}
+
+TEST(RemoteRoot, TranslatesWhatAUnixLikeShellRewrote) {
+  const RootEnvironment git_bash{.msystem = true, .shell = R"(C:\Program Files\Shell\usr\bin\bash.exe)"};
+  const RootEnvironment temp_only{.msystem = true, .temp_directory = R"(C:\Users\me\AppData\Local\Temp\)"};
+  const TranslateCase cases[] = {
+      {"shell prefix", "C:/Program Files/Shell/QSYS.LIB/MYLIB.LIB", git_bash, "/QSYS.LIB/MYLIB.LIB"},
+      {"shell prefix in other case", "c:/program files/SHELL/x", git_bash, "/x"},
+      {"bash without .exe", "D:/msys/home", {.msystem = true, .shell = "D:/msys/usr/bin/bash"}, "/home"},
+      {"shell is only the suffix",
+       "/usr/bin/bash/x",
+       {.msystem = true, .shell = "/usr/bin/bash"},
+       "/usr/bin/bash/x"},
+      {"whole root is the candidate", "C:/Program Files/Shell", git_bash, kRefused},
+      {"temp directory", R"(C:\Users\me\AppData\Local\Temp\build)", temp_only, "/tmp/build"},
+      {"temp directory itself", R"(C:\Users\me\AppData\Local\Temp)", temp_only, "/tmp"},
+      {"no MSYSTEM", "C:/x", {.msystem = false, .shell = R"(C:\usr\bin\bash.exe)"}, kRefused},
+      {"MSYSTEM and a slash first", "/QSYS.LIB//", git_bash, "/QSYS.LIB"},
+      {"backslash first, empty EXEPATH", R"(\QSYS.LIB)", {.msystem = true, .exepath = R"(\)"}, "/QSYS.LIB"},
+      {"backslash first, nothing matches", R"(\QSYS.LIB)", {.msystem = true}, kRefused},
+      {"non-ASCII compared exactly",
+       "C:/\xC3\xA9/QSYS.LIB",
+       {.msystem = true, .shell = "C:/\xC3\x89/usr/bin/bash.exe"},
+       kRefused},
+  };
+  for (const auto& c : cases) EXPECT_EQ(checked(c.root, c.environment), c.expected) << c.name;
+}
+
+TEST(RemoteRoot, NormalisesOrRefuses) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/", "/"},          {"///", "/"},         {"/home/user/", "/home/user"}, {"/a/./b", "/a/./b"},
+      {"", kRefused},      {"home", kRefused},   {"/a/../b", kRefused},         {"/a/..", kRefused},
+      {"/a\\b", kRefused}, {"/a/...", "/a/..."},
+  };
+  for (const auto& [root, expected] : cases) EXPECT_EQ(checked(root, {}), expected) << root;
+}
+
+}  // namespace
+}  // namespace varlin::filesystem
