@@ -23,8 +23,8 @@ RequestKind kind_of(PacketReader& request) {
     case 0x7002: return RequestKind::file_start;
     case 0x0016: return RequestKind::file_attributes;
     case 0x000A:
-      // A listing names its pattern; the attributes of an open file name its handle only.
-      return request.item(kFileName) ? RequestKind::list_attributes : RequestKind::object_attributes;
+      // A listing by name pattern has no handle; the attributes of an open file name its handle.
+      return request.u32(22) == 0 ? RequestKind::list_attributes : RequestKind::object_attributes;
     case 0x0002: return RequestKind::open_file;
     case 0x0003: return RequestKind::read_file;
     case 0x0004: return RequestKind::write_file;
