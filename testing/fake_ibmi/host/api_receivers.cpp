@@ -53,7 +53,8 @@ class Receiver {
 
  private:
   Receiver& number(std::size_t offset, std::uint32_t value, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) bytes_[offset + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
+    for (std::size_t i = 0; i < width; ++i)
+      bytes_[offset + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
     return *this;
   }
 
@@ -63,8 +64,8 @@ class Receiver {
 
 // The node of a /QSYS.LIB path, or the escape message of the first part that is missing.
 std::expected<std::shared_ptr<Node>, std::string> find_object(const IfsTree& tree, std::string_view library,
-                                                             std::string_view file = {},
-                                                             std::string_view member = {}) {
+                                                              std::string_view file = {},
+                                                              std::string_view member = {}) {
   const auto library_node = tree.find(qsys_path(library));
   if (!library_node) return std::unexpected(std::string(kLibraryNotFound));
   if (library_node->access_denied) return std::unexpected(std::string(kNotAuthorized));

@@ -33,7 +33,8 @@ std::string decode_user_profile(std::span<const std::uint8_t> user) {
 std::uint32_t check_sign_on(const HostSettings& settings, std::string_view user,
                             std::span<const std::uint8_t> substitute, const Seed& client_seed,
                             const Seed& server_seed) {
-  const auto known = std::ranges::find_if(settings.users, [&](const auto& entry) { return same_profile(entry.first, user); });
+  const auto known = std::ranges::find_if(settings.users,
+                                          [&](const auto& entry) { return same_profile(entry.first, user); });
   if (user.empty() || known == settings.users.end()) return kUnknownUser;
   const auto expected =
       expected_substitute(known->first, known->second, settings.password_level, client_seed, server_seed);

@@ -16,11 +16,11 @@ struct CcsidName {
 };
 
 constexpr std::array kCcsids = {
-    CcsidName{37, "IBM037"},       CcsidName{273, "IBM273"},    CcsidName{277, "IBM277"},
-    CcsidName{278, "IBM278"},      CcsidName{280, "IBM280"},    CcsidName{284, "IBM284"},
-    CcsidName{285, "IBM285"},      CcsidName{297, "IBM297"},    CcsidName{500, "IBM500"},
-    CcsidName{819, "ISO-8859-1"},  CcsidName{1200, "UTF-16BE"}, CcsidName{1208, "UTF-8"},
-    CcsidName{1252, "CP1252"},     CcsidName{13488, "UTF-16BE"},
+    CcsidName{37, "IBM037"},      CcsidName{273, "IBM273"},     CcsidName{277, "IBM277"},
+    CcsidName{278, "IBM278"},     CcsidName{280, "IBM280"},     CcsidName{284, "IBM284"},
+    CcsidName{285, "IBM285"},     CcsidName{297, "IBM297"},     CcsidName{500, "IBM500"},
+    CcsidName{819, "ISO-8859-1"}, CcsidName{1200, "UTF-16BE"},  CcsidName{1208, "UTF-8"},
+    CcsidName{1252, "CP1252"},    CcsidName{13488, "UTF-16BE"},
 };
 
 const char* iconv_name(std::uint16_t ccsid) {
@@ -106,7 +106,8 @@ std::optional<std::u32string> code_points(std::string_view text) {
   std::u32string characters;
   for (std::size_t i = 0; i + 4 <= converted->size(); i += 4) {
     char32_t character = 0;
-    for (std::size_t j = 0; j < 4; ++j) character = character << 8 | static_cast<std::uint8_t>((*converted)[i + j]);
+    for (std::size_t j = 0; j < 4; ++j)
+      character = character << 8 | static_cast<std::uint8_t>((*converted)[i + j]);
     characters.push_back(character);
   }
   return characters;

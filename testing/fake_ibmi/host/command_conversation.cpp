@@ -48,7 +48,8 @@ class CommandConversation : public Conversation {
       return *faulted;
     if (kind == RequestKind::command_seeds) return {{login_.exchange_seeds(reader, *state_)}};
     if (kind == RequestKind::command_start) return {{login_.start_server(reader, *state_)}};
-    if (!login_.signed_on() || kind == RequestKind::unknown_command_request) return {.replies = {}, .close = true};
+    if (!login_.signed_on() || kind == RequestKind::unknown_command_request)
+      return {.replies = {}, .close = true};
     if (kind == RequestKind::command_attributes) return {{attributes_reply(0)}};
     if (!call) return {{call_reply(nullptr, kMalformedCall)}};
     const std::uint16_t code = run_program(*call, state_->tree, state_->settings);

@@ -42,11 +42,12 @@ asio::awaitable<std::optional<Bytes>> read_packet(tcp::socket& socket) {
   Bytes packet(4);
   const auto [error, got] = co_await asio::async_read(socket, asio::buffer(packet), use_tuple);
   if (error) co_return std::nullopt;
-  const std::uint32_t length =
-      std::uint32_t{packet[0]} << 24 | std::uint32_t{packet[1]} << 16 | std::uint32_t{packet[2]} << 8 | packet[3];
+  const std::uint32_t length = std::uint32_t{packet[0]} << 24 | std::uint32_t{packet[1]} << 16 |
+                               std::uint32_t{packet[2]} << 8 | packet[3];
   if (length < kMinPacketLength || length > kMaxPacketLength) co_return std::nullopt;
   packet.resize(length);
-  const auto [rest_error, rest] = co_await asio::async_read(socket, asio::buffer(packet.data() + 4, length - 4), use_tuple);
+  const auto [rest_error, rest] =
+      co_await asio::async_read(socket, asio::buffer(packet.data() + 4, length - 4), use_tuple);
   if (rest_error) co_return std::nullopt;
   co_return packet;
 }
@@ -90,7 +91,8 @@ struct FakeHost::Network {
     }
   }
 
-  asio::awaitable<void> converse(std::shared_ptr<tcp::socket> socket, std::unique_ptr<Conversation> conversation) {
+  asio::awaitable<void> converse(std::shared_ptr<tcp::socket> socket,
+                                 std::unique_ptr<Conversation> conversation) {
     while (true) {
       const auto request = co_await read_packet(*socket);
       if (!request) break;

@@ -30,7 +30,8 @@ inline constexpr HostPorts kIbmiPorts{8476, 8473, 8475};
 class FakeHost {
  public:
   // Starts serving at once. Throws std::system_error when an address or port cannot be bound.
-  FakeHost(IfsTree tree, HostSettings settings, const std::string& address = "127.0.0.1", HostPorts ports = {});
+  FakeHost(IfsTree tree, HostSettings settings, const std::string& address = "127.0.0.1",
+           HostPorts ports = {});
   ~FakeHost();
   FakeHost(const FakeHost&) = delete;
   FakeHost& operator=(const FakeHost&) = delete;

@@ -32,7 +32,12 @@ enum OpenAction : std::uint16_t { kOpened = 1, kCreated = 2, kReplaced = 3 };
 enum Access : std::uint16_t { kRead = 1, kWrite = 2 };
 
 Bytes read_reply(std::span<const std::uint8_t> data, std::uint16_t chain) {
-  return PacketBuilder(kFileServer, kReadReplyId).template_length(4).u16(20, chain).u16(22, 0).item(kDataCp, data).build();
+  return PacketBuilder(kFileServer, kReadReplyId)
+      .template_length(4)
+      .u16(20, chain)
+      .u16(22, 0)
+      .item(kDataCp, data)
+      .build();
 }
 
 }  // namespace

@@ -15,7 +15,12 @@ constexpr std::uint16_t kCcsidListCp = 0x000A;
 constexpr std::uint16_t kAttributesTemplateLength = 10;
 
 // The name item that carries a request's path, by code point.
-enum NameCp : std::uint16_t { kDirectoryName = 0x0001, kFileName = 0x0002, kFromName = 0x0003, kToName = 0x0004 };
+enum NameCp : std::uint16_t {
+  kDirectoryName = 0x0001,
+  kFileName = 0x0002,
+  kFromName = 0x0003,
+  kToName = 0x0004
+};
 
 RequestKind kind_of(PacketReader& request) {
   switch (request.request_id()) {
@@ -162,7 +167,8 @@ Bytes FileConversation::exchange_attributes(PacketReader& request) const {
   std::vector<std::uint16_t> offered;
   if (const auto list = request.item(kCcsidListCp)) {
     PacketReader ccsids(*list);
-    for (std::size_t offset = 0; offset + 2 <= list->size(); offset += 2) offered.push_back(ccsids.u16(offset));
+    for (std::size_t offset = 0; offset + 2 <= list->size(); offset += 2)
+      offered.push_back(ccsids.u16(offset));
   }
   if (request.malformed()) return return_code_reply(kSyntaxError);
   const bool utf16 = offered.empty() || std::ranges::find(offered, kUtf16) != offered.end();

@@ -87,10 +87,11 @@ void read_library(const Fields& library, IfsTree& tree) {
     const Fields file(*element, where, {"name", "record_length", "ccsid", "description", "members"});
     const std::string file_name = file.required_text("name");
     const SourceFileOptions defaults;
-    tree.add_source_file(name, file_name,
-                         {.record_length = file.number<std::uint16_t>("record_length", defaults.record_length),
-                          .ccsid = file.number<std::uint16_t>("ccsid", defaults.ccsid),
-                          .description = file.text("description")});
+    tree.add_source_file(
+        name, file_name,
+        {.record_length = file.number<std::uint16_t>("record_length", defaults.record_length),
+         .ccsid = file.number<std::uint16_t>("ccsid", defaults.ccsid),
+         .description = file.text("description")});
     for (const auto& [member_element, member_where] : file.list("members")) {
       const Fields member(*member_element, member_where, {"name", "source_type", "description", "lines"});
       tree.add_member(name, file_name, member.required_text("name"),
@@ -137,10 +138,12 @@ HostDescription read_description(const json& document) {
   for (const std::string& directory : top.texts("directories")) tree.add_directory(directory);
   for (const auto& [element, where] : top.list("files")) {
     const Fields file(*element, where, {"path", "text", "ccsid"});
-    tree.add_file(file.required_text("path"), file.text("text"), file.number<std::uint16_t>("ccsid", kStreamFileCcsid));
+    tree.add_file(file.required_text("path"), file.text("text"),
+                  file.number<std::uint16_t>("ccsid", kStreamFileCcsid));
   }
   for (const auto& [element, where] : top.list("libraries")) {
-    read_library(Fields(*element, where, {"name", "description", "source_files", "data_files", "objects"}), tree);
+    read_library(Fields(*element, where, {"name", "description", "source_files", "data_files", "objects"}),
+                 tree);
   }
   return description;
 }

@@ -33,8 +33,8 @@ struct HostSettings {
   std::uint16_t command_datastream_level = 10;
   // What QWCRSSTS reports.
   std::string system_name = "FAKEIBMI";
-  std::uint32_t system_asp = 1'000'000;       // millions of bytes
-  std::uint32_t system_asp_used = 250'000;    // millionths of the system ASP
+  std::uint32_t system_asp = 1'000'000;     // millions of bytes
+  std::uint32_t system_asp_used = 250'000;  // millionths of the system ASP
   std::uint32_t total_auxiliary_storage = 1'000'000;
 };
 

@@ -37,7 +37,8 @@ const Api* api_of(const ProgramCall& call) {
   return found == std::end(kApis) ? nullptr : &*found;
 }
 
-std::string name_at(const ProgramParameter& parameter, std::size_t offset = 0, std::size_t width = kNameWidth) {
+std::string name_at(const ProgramParameter& parameter, std::size_t offset = 0,
+                    std::size_t width = kNameWidth) {
   if (parameter.data.size() < offset + width) return {};
   const std::span<const std::uint8_t> field(parameter.data.data() + offset, width);
   return trim_right(decode_text(field, kNameCcsid).value_or(""));
@@ -50,7 +51,8 @@ std::uint32_t number_at(const ProgramParameter& parameter) {
 
 void set_output(ProgramParameter& parameter, const Bytes& value) {
   parameter.data.assign(parameter.max_length, 0);
-  std::copy_n(value.begin(), std::min<std::size_t>(value.size(), parameter.max_length), parameter.data.begin());
+  std::copy_n(value.begin(), std::min<std::size_t>(value.size(), parameter.max_length),
+              parameter.data.begin());
 }
 
 // Runs one of the four APIs: the receiver goes to the first parameter, or an escape message ends it.

@@ -67,7 +67,8 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
     } else if (port != nullptr && port_of(value)) {
       *port = *port_of(value);
     } else {
-      error = port != nullptr ? "invalid port " + std::string(value) : "unknown option " + std::string(option);
+      error =
+          port != nullptr ? "invalid port " + std::string(value) : "unknown option " + std::string(option);
       return std::nullopt;
     }
   }
@@ -91,9 +92,11 @@ int main(int argc, char** argv) {
   }
   std::optional<fake_ibmi::FakeHost> host;
   try {
-    host.emplace(std::move(description->tree), std::move(description->settings), options->address, options->ports);
+    host.emplace(std::move(description->tree), std::move(description->settings), options->address,
+                 options->ports);
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "fake_ibmi_server: cannot serve on %s: %s\n", options->address.c_str(), failure.what());
+    std::fprintf(stderr, "fake_ibmi_server: cannot serve on %s: %s\n", options->address.c_str(),
+                 failure.what());
     return 1;
   }
   const fake_ibmi::HostPorts ports = host->ports();

@@ -46,7 +46,8 @@ class SignonConversation : public Conversation {
     if (auto faulted = fault_answer(fault, [&](std::uint32_t code) { return attribute_reply(code); }))
       return *faulted;
     const auto seed = request.item(kSeedCp);
-    if (request.malformed() || !seed || seed->size() != sizeof(Seed)) return {{attribute_reply(kRequestDataError)}};
+    if (request.malformed() || !seed || seed->size() != sizeof(Seed))
+      return {{attribute_reply(kRequestDataError)}};
     client_seed_.emplace();
     std::ranges::copy(*seed, client_seed_->begin());
     server_seed_ = state_->new_seed();
@@ -61,9 +62,12 @@ class SignonConversation : public Conversation {
     const auto substitute = request.item(kSubstituteCp);
     const std::string profile = user ? decode_user_profile(*user) : std::string();
     const auto fault = state_->admit(Service::signon, RequestKind::signon_info, profile);
-    if (auto faulted = fault_answer(fault, [&](std::uint32_t code) { return info_reply(code); })) return *faulted;
-    if (request.malformed() || !user || !substitute || !client_seed_) return {{info_reply(kRequestDataError)}};
-    const std::uint32_t code = check_sign_on(state_->settings, profile, *substitute, *client_seed_, server_seed_);
+    if (auto faulted = fault_answer(fault, [&](std::uint32_t code) { return info_reply(code); }))
+      return *faulted;
+    if (request.malformed() || !user || !substitute || !client_seed_)
+      return {{info_reply(kRequestDataError)}};
+    const std::uint32_t code =
+        check_sign_on(state_->settings, profile, *substitute, *client_seed_, server_seed_);
     return {{info_reply(code)}};
   }
 
@@ -76,7 +80,9 @@ class SignonConversation : public Conversation {
     return reply;
   }
 
-  Bytes attribute_reply(std::uint32_t return_code) const { return attribute_reply_builder(return_code).build(); }
+  Bytes attribute_reply(std::uint32_t return_code) const {
+    return attribute_reply_builder(return_code).build();
+  }
 
   Bytes info_reply(std::uint32_t return_code) const {
     PacketBuilder reply(kSignonServer, kInfoReplyId);

@@ -6,6 +6,7 @@
 #include <wctype.h>
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "fake_ibmi/host/ccsid_text.hpp"
@@ -19,12 +20,16 @@ constexpr std::uint8_t kEbcdicBlank = 0x40;
 constexpr std::size_t kProfileLength = 10;
 constexpr std::size_t kSha1Length = 20;
 
+void wipe(std::span<std::uint8_t> bytes) {
+  if (!bytes.empty()) explicit_bzero(bytes.data(), bytes.size());
+}
+
 // Clears a secret when it goes out of scope, whichever way.
 template <typename Buffer>
 class Wiped {
  public:
   explicit Wiped(Buffer& buffer) : buffer_(buffer) {}
-  ~Wiped() { explicit_bzero(buffer_.data(), buffer_.size()); }
+  ~Wiped() { wipe(buffer_); }
   Wiped(const Wiped&) = delete;
   Wiped& operator=(const Wiped&) = delete;
 
@@ -102,8 +107,10 @@ Block folded_profile(std::span<const std::uint8_t> profile) {
   if (!uses_all_ten(profile)) return folded;
   for (std::size_t i = 0; i < 4; ++i) {
     const auto shift = static_cast<unsigned>(2 * i);
-    folded[i] ^= static_cast<std::uint8_t>(profile[8] << shift) & 0xC0;
-    folded[i + 4] ^= static_cast<std::uint8_t>(profile[9] << shift) & 0xC0;
+    folded[i] =
+        static_cast<std::uint8_t>(folded[i] ^ (static_cast<std::uint8_t>(profile[8] << shift) & 0xC0));
+    folded[i + 4] =
+        static_cast<std::uint8_t>(folded[i + 4] ^ (static_cast<std::uint8_t>(profile[9] << shift) & 0xC0));
   }
   return folded;
 }
@@ -111,9 +118,19 @@ Block folded_profile(std::span<const std::uint8_t> profile) {
 // National characters that level 0 takes for the three variant characters of CCSID 37.
 char variant_for(char32_t character) {
   switch (character) {
-    case U'£': case U'Ä': case U'Æ': case U'Ñ': return '#';
-    case U'¥': case U'Å': case U'İ': return '$';
-    case U'§': case U'À': case U'Ð': case U'Ö': case U'Ø': case U'Ş': return '@';
+    case U'£':
+    case U'Ä':
+    case U'Æ':
+    case U'Ñ': return '#';
+    case U'¥':
+    case U'Å':
+    case U'İ': return '$';
+    case U'§':
+    case U'À':
+    case U'Ð':
+    case U'Ö':
+    case U'Ø':
+    case U'Ş': return '@';
     default: return '\0';
   }
 }
@@ -124,7 +141,8 @@ std::optional<Bytes> level0_password(std::string_view password) {
   static constexpr std::string_view kAllowed = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!\"%&'()*+,-./:;<=>?_#$@";
   auto characters = code_points(password);
   if (!characters || characters->empty()) return std::nullopt;
-  if (characters->front() >= U'0' && characters->front() <= U'9') characters->insert(characters->begin(), U'Q');
+  if (characters->front() >= U'0' && characters->front() <= U'9')
+    characters->insert(characters->begin(), U'Q');
   if (characters->size() > kProfileLength) return std::nullopt;
   std::string ascii;
   for (const char32_t character : *characters) {
@@ -138,7 +156,7 @@ std::optional<Bytes> level0_password(std::string_view password) {
     }
   }
   auto encoded = encode_field(ascii, 37, kProfileLength);
-  explicit_bzero(ascii.data(), ascii.size());
+  wipe(std::span(reinterpret_cast<std::uint8_t*>(ascii.data()), ascii.size()));
   return encoded;
 }
 
@@ -189,7 +207,7 @@ std::optional<Bytes> sha1_substitute(std::string_view upper_user, std::string_vi
   token_input.reserve(user16.size() + password16->size());  // no copy is left behind by growing
   token_input.insert(token_input.end(), user16.begin(), user16.end());
   token_input.insert(token_input.end(), password16->begin(), password16->end());
-  explicit_bzero(password16->data(), password16->size());
+  wipe(*password16);
   Digest token = sha1(token_input);
   const Wiped wipe_token(token);
 
@@ -211,12 +229,15 @@ std::optional<Bytes> sha1_substitute(std::string_view upper_user, std::string_vi
 std::optional<Bytes> expected_substitute(std::string_view user, std::string_view password, std::uint8_t level,
                                          const Seed& client_seed, const Seed& server_seed) {
   std::string upper(user);
-  std::ranges::transform(upper, upper.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
+  std::ranges::transform(upper, upper.begin(),
+                         [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
   const auto profile = encode_field(upper, 37, kProfileLength);
   if (!profile || upper.empty()) return std::nullopt;
   switch (level) {
-    case 0: case 1: return des_substitute(*profile, password, client_seed, server_seed);
-    case 2: case 3: return sha1_substitute(upper, password, client_seed, server_seed);
+    case 0:
+    case 1: return des_substitute(*profile, password, client_seed, server_seed);
+    case 2:
+    case 3: return sha1_substitute(upper, password, client_seed, server_seed);
     default: return std::nullopt;
   }
 }

@@ -25,7 +25,8 @@ std::string upper(std::string_view text) {
 }
 
 bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::ranges::equal(a, b, [](char x, char y) { return upper(x) == upper(y); });
+  return a.size() == b.size() &&
+         std::ranges::equal(a, b, [](char x, char y) { return upper(x) == upper(y); });
 }
 
 std::vector<std::string_view> components(std::string_view path) {
@@ -48,7 +49,8 @@ bool is_qsys_name(std::string_view name) {
            c == '.';
   };
   const char first = name.front();
-  return std::ranges::all_of(name, allowed) && !(first >= '0' && first <= '9') && first != '_' && first != '.';
+  return std::ranges::all_of(name, allowed) && !(first >= '0' && first <= '9') && first != '_' &&
+         first != '.';
 }
 
 bool is_ifs_name(std::string_view name) {
@@ -67,7 +69,8 @@ std::optional<std::string> qsys_child_name(std::string_view name, std::string_vi
 
 std::string parent_of(std::string_view path) {
   const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos || slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+  return slash == std::string_view::npos || slash == 0 ? std::string("/")
+                                                       : std::string(path.substr(0, slash));
 }
 
 std::string last_of(std::string_view path) {
@@ -130,7 +133,8 @@ void Node::touch(std::uint32_t now) {
 }
 
 bool Node::holds(const Node& other) const {
-  return this == &other || std::ranges::any_of(children, [&](const auto& child) { return child->holds(other); });
+  return this == &other ||
+         std::ranges::any_of(children, [&](const auto& child) { return child->holds(other); });
 }
 
 std::shared_ptr<Node> Node::child(std::string_view child_name) const {
@@ -148,7 +152,8 @@ std::string Node::object_type() const {
   return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
-IfsTree::IfsTree() : root_(new_node("", NodeKind::directory)), qsys_(new_node("QSYS.LIB", NodeKind::directory)) {
+IfsTree::IfsTree()
+    : root_(new_node("", NodeKind::directory)), qsys_(new_node("QSYS.LIB", NodeKind::directory)) {
   qsys_->ccsid = 1200;
   root_->ccsid = 1200;
   root_->children.push_back(qsys_);
@@ -213,7 +218,8 @@ std::shared_ptr<Node> IfsTree::make_child(const Node& parent, std::string_view n
   return node;
 }
 
-std::optional<std::string> IfsTree::name_for(const Node& parent, const Node& node, std::string_view name) const {
+std::optional<std::string> IfsTree::name_for(const Node& parent, const Node& node,
+                                             std::string_view name) const {
   if (node.kind == NodeKind::object) {
     if (parent.kind != NodeKind::library) return std::nullopt;
     return qsys_child_name(name, node.object_type());
@@ -230,7 +236,8 @@ bool IfsTree::is_qsys_directory(const Node& directory) const {
 
 std::shared_ptr<Node> IfsTree::add(std::string_view parent_path, std::shared_ptr<Node> node) {
   const auto parent = find(parent_path);
-  if (!parent || !parent->is_directory()) refuse(fmt::format("{} is not a directory of the tree", parent_path));
+  if (!parent || !parent->is_directory())
+    refuse(fmt::format("{} is not a directory of the tree", parent_path));
   if (parent->child(node->name)) refuse(fmt::format("{}/{} is already in the tree", parent_path, node->name));
   parent->children.push_back(node);
   return node;
@@ -274,9 +281,11 @@ IfsTree& IfsTree::add_library(std::string_view library, std::string_view descrip
   return *this;
 }
 
-IfsTree& IfsTree::add_source_file(std::string_view library, std::string_view file, SourceFileOptions options) {
+IfsTree& IfsTree::add_source_file(std::string_view library, std::string_view file,
+                                  SourceFileOptions options) {
   if (!is_known_ccsid(options.ccsid)) refuse(fmt::format("CCSID {} of {} is not known", options.ccsid, file));
-  if (options.record_length <= 12) refuse(fmt::format("record length {} of {} holds no text", options.record_length, file));
+  if (options.record_length <= 12)
+    refuse(fmt::format("record length {} of {} holds no text", options.record_length, file));
   auto node = new_node(upper(fmt::format("{}.FILE", file)), NodeKind::database_file);
   node->source = true;
   node->record_length = options.record_length;
@@ -287,7 +296,8 @@ IfsTree& IfsTree::add_source_file(std::string_view library, std::string_view fil
   return *this;
 }
 
-IfsTree& IfsTree::add_data_file(std::string_view library, std::string_view file, std::uint16_t record_length) {
+IfsTree& IfsTree::add_data_file(std::string_view library, std::string_view file,
+                                std::uint16_t record_length) {
   auto node = new_node(upper(fmt::format("{}.FILE", file)), NodeKind::database_file);
   node->record_length = record_length;
   node->object.attribute = "PF";
@@ -340,7 +350,7 @@ std::optional<Bytes> IfsTree::file_bytes(std::string_view path) const {
 }
 
 std::optional<std::vector<std::string>> IfsTree::member_lines(std::string_view library, std::string_view file,
-                                                             std::string_view member) const {
+                                                              std::string_view member) const {
   const auto node = find(qsys_path(library, file, member));
   if (!node || node->kind != NodeKind::member || node->source_length() == 0) return std::nullopt;
   std::vector<std::string> lines;

@@ -87,7 +87,7 @@ struct Lookup {
   std::shared_ptr<Node> parent{};  // empty when a component before the last is missing or not a directory
   std::shared_ptr<Node> node{};    // empty when the last component is missing
   std::string name{};              // the last component as written
-  bool denied = false;           // a directory on the way may not be searched
+  bool denied = false;             // a directory on the way may not be searched
 };
 
 struct SourceFileOptions {
@@ -131,7 +131,7 @@ class IfsTree {
   // cannot hold it: directories and stream files outside /QSYS.LIB; libraries in /QSYS.LIB, source
   // physical files in a library, members in a database file, each named as QSYS names are.
   std::shared_ptr<Node> make_child(const Node& parent, std::string_view name, bool directory,
-                                    std::uint32_t now) const;
+                                   std::uint32_t now) const;
   // The name that `node` would take when renamed to `name` inside `parent`, or nothing when the
   // parent cannot hold it under that name.
   std::optional<std::string> name_for(const Node& parent, const Node& node, std::string_view name) const;

@@ -70,7 +70,8 @@ TEST_F(FakeCommandService, DescribesObjects) {
   EXPECT_EQ(program->source_library, "DEVLIB");
   EXPECT_EQ(program->source_member, "HELLO");
 
-  const auto area = session.run(session.command().retrieve_object_description("DEVLIB", "SETTINGS", "DTAARA"));
+  const auto area =
+      session.run(session.command().retrieve_object_description("DEVLIB", "SETTINGS", "DTAARA"));
   ASSERT_TRUE(area) << area.error().text();
   EXPECT_EQ(area->attribute, "");
   EXPECT_EQ(area->source_file, "");
@@ -84,7 +85,8 @@ TEST_F(FakeCommandService, DescribesObjects) {
   ASSERT_TRUE(file) << file.error().text();
   EXPECT_EQ(file->attribute, "PF");
 
-  const auto missing = session.run(session.command().retrieve_object_description("DEVLIB", "HELLO", "SRVPGM"));
+  const auto missing =
+      session.run(session.command().retrieve_object_description("DEVLIB", "HELLO", "SRVPGM"));
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error().text(), "retrieve object description failed with 0x0500");
 }
@@ -106,7 +108,8 @@ TEST_F(FakeCommandService, RecordsWhatEachCallAskedAbout) {
   EXPECT_THAT(
       session.host().requests(),
       ElementsAre(
-          ServedRequest{Service::command, RequestKind::member_description, "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR"},
+          ServedRequest{Service::command, RequestKind::member_description,
+                        "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR"},
           ServedRequest{Service::command, RequestKind::file_description, "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE"},
           ServedRequest{Service::command, RequestKind::object_description, "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"},
           ServedRequest{Service::command, RequestKind::system_storage, ""}));

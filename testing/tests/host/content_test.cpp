@@ -31,7 +31,8 @@ TEST_F(FakeFileContent, ReadsRangesAndWholeFilesInChainedReplies) {
     SCOPED_TRACE(c.offset);
     const auto range = session.run(session.ifs().read_range("/home/tester/data.bin", c.offset, c.length));
     ASSERT_TRUE(range) << range.error().text();
-    const auto begin = data.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(c.offset, data.size()));
+    const auto begin =
+        data.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(c.offset, data.size()));
     EXPECT_EQ(*range, Bytes(begin, begin + static_cast<std::ptrdiff_t>(c.expected)));
   }
   session.host().clear_requests();
@@ -45,9 +46,10 @@ TEST_F(FakeFileContent, RecordsRequestsByHandleUnderTheOpenedPath) {
   session.host().clear_requests();
   ASSERT_TRUE(session.run(session.ifs().read_file("/home/tester/notes.txt", 1000)));
   const std::string path = "/home/tester/notes.txt";
-  EXPECT_THAT(session.host().requests(), ElementsAre(ServedRequest{Service::file, RequestKind::open_file, path},
-                                                     ServedRequest{Service::file, RequestKind::read_file, path},
-                                                     ServedRequest{Service::file, RequestKind::close_file, path}));
+  EXPECT_THAT(session.host().requests(),
+              ElementsAre(ServedRequest{Service::file, RequestKind::open_file, path},
+                          ServedRequest{Service::file, RequestKind::read_file, path},
+                          ServedRequest{Service::file, RequestKind::close_file, path}));
 }
 
 TEST(FakeFileWrites, FollowTheOpenOptionsOfTheIbmi) {
@@ -64,7 +66,10 @@ TEST(FakeFileWrites, FollowTheOpenOptionsOfTheIbmi) {
       {"/home/tester/notes.txt", {.offset = {}, .create = true}, "x", "path already exists", notes},
       {"/home/tester/notes.txt", {.offset = {}, .overwrite = true}, "replaced", "", "replaced"},
       {"/home/tester/notes.txt", {.offset = 6, .overwrite = true}, "LINE", "", "first LINE\nsecond line\n"},
-      {"/home/tester/notes.txt", {.offset = 30, .create = true, .overwrite = true}, "end", "",
+      {"/home/tester/notes.txt",
+       {.offset = 30, .create = true, .overwrite = true},
+       "end",
+       "",
        notes + std::string(7, '\0') + "end"},
       {"/home/tester/gone.txt", {.offset = {}, .overwrite = true}, "x", "file not found", std::nullopt},
       {"/home/nobody/new.txt", {.offset = {}, .create = true}, "x", "path not found", std::nullopt},
@@ -84,7 +89,8 @@ TEST(FakeFileWrites, FollowTheOpenOptionsOfTheIbmi) {
       ASSERT_FALSE(written);
       EXPECT_THAT(written.error().text(), HasSubstr(c.error));
     }
-    const auto content = session.host().with_tree([&](const IfsTree& tree) { return tree.file_bytes(c.path); });
+    const auto content =
+        session.host().with_tree([&](const IfsTree& tree) { return tree.file_bytes(c.path); });
     EXPECT_EQ(content, c.content ? std::optional(bytes_of(*c.content)) : std::nullopt);
   }
 }
@@ -99,13 +105,15 @@ TEST(FakeFileWrites, ComeInDataBlocks) {
   ASSERT_TRUE(written) << written.error().text();
   EXPECT_EQ(*written, 2500u);
   EXPECT_EQ(session.host().count(RequestKind::write_file), 3u);
-  EXPECT_EQ(session.host().with_tree([](const IfsTree& tree) { return tree.file_bytes("/home/tester/blocks.bin"); }),
+  EXPECT_EQ(session.host().with_tree(
+                [](const IfsTree& tree) { return tree.file_bytes("/home/tester/blocks.bin"); }),
             data);
 }
 
 TEST_F(FakeFileContent, TruncatesStreamFiles) {
   const auto notes = [&] {
-    return session.host().with_tree([](const IfsTree& tree) { return tree.file_bytes("/home/tester/notes.txt"); });
+    return session.host().with_tree(
+        [](const IfsTree& tree) { return tree.file_bytes("/home/tester/notes.txt"); });
   };
   ASSERT_TRUE(session.run(session.ifs().truncate("/home/tester/notes.txt", 5)));
   EXPECT_EQ(notes(), bytes_of("first"));
@@ -127,18 +135,28 @@ TEST_F(FakeFileContent, MakesDeletesAndRenamesEntries) {
   };
   const Step steps[] = {
       {"make a directory", [](auto& c) { return c.create_directory("/home/tester/made"); }, ""},
-      {"make it again", [](auto& c) { return c.create_directory("/home/tester/made"); }, "path already exists"},
-      {"make one in nothing", [](auto& c) { return c.create_directory("/home/nobody/made"); }, "path not found"},
-      {"move a file into it", [](auto& c) { return c.rename("/home/tester/notes.txt", "/home/tester/made/n.txt", false); }, ""},
-      {"remove a full directory", [](auto& c) { return c.remove("/home/tester/made"); }, "directory is not empty"},
-      {"move a directory into itself", [](auto& c) { return c.rename("/home/tester/made", "/home/tester/made/sub", false); }, "invalid request"},
-      {"rename onto a file", [](auto& c) { return c.rename("/home/tester/data.bin", "/home/tester/made/n.txt", false); }, "path already exists"},
-      {"replace a file", [](auto& c) { return c.rename("/home/tester/data.bin", "/home/tester/made/n.txt", true); }, ""},
+      {"make it again", [](auto& c) { return c.create_directory("/home/tester/made"); },
+       "path already exists"},
+      {"make one in nothing", [](auto& c) { return c.create_directory("/home/nobody/made"); },
+       "path not found"},
+      {"move a file into it",
+       [](auto& c) { return c.rename("/home/tester/notes.txt", "/home/tester/made/n.txt", false); }, ""},
+      {"remove a full directory", [](auto& c) { return c.remove("/home/tester/made"); },
+       "directory is not empty"},
+      {"move a directory into itself",
+       [](auto& c) { return c.rename("/home/tester/made", "/home/tester/made/sub", false); },
+       "invalid request"},
+      {"rename onto a file",
+       [](auto& c) { return c.rename("/home/tester/data.bin", "/home/tester/made/n.txt", false); },
+       "path already exists"},
+      {"replace a file",
+       [](auto& c) { return c.rename("/home/tester/data.bin", "/home/tester/made/n.txt", true); }, ""},
       {"remove the file", [](auto& c) { return c.remove("/home/tester/made/n.txt"); }, ""},
       {"remove it again", [](auto& c) { return c.remove("/home/tester/made/n.txt"); }, "file not found"},
       {"remove the empty directory", [](auto& c) { return c.remove("/home/tester/made"); }, ""},
       {"remove a locked file", [](auto& c) { return c.remove("/home/shared/locked.txt"); }, "access denied"},
-      {"rename QSYS.LIB", [](auto& c) { return c.rename("/QSYS.LIB", "/QSYS2.LIB", false); }, "request denied"},
+      {"rename QSYS.LIB", [](auto& c) { return c.rename("/QSYS.LIB", "/QSYS2.LIB", false); },
+       "request denied"},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);

@@ -32,16 +32,24 @@ TEST(FakeFaults, GiveTheReturnCodeToTheNextRequestOfTheKindOnly) {
     std::string error;
   };
   const Case cases[] = {
-      {RequestKind::open_file, 32, read_notes(), "sharing violation for /home/tester/notes.txt (return code 32)"},
-      {RequestKind::read_file, 33, read_notes(), "lock violation for /home/tester/notes.txt (return code 33)"},
+      {RequestKind::open_file, 32, read_notes(),
+       "sharing violation for /home/tester/notes.txt (return code 32)"},
+      {RequestKind::read_file, 33, read_notes(),
+       "lock violation for /home/tester/notes.txt (return code 33)"},
       {RequestKind::close_file, 34, read_notes(), "stale file handle"},
       {RequestKind::object_attributes, 5,
-       [](HostSession& s) { return outcome(s.ifs().source_member_ccsid("/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR")); },
+       [](HostSession& s) {
+         return outcome(s.ifs().source_member_ccsid("/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR"));
+       },
        "access denied"},
-      {RequestKind::list_attributes, 12, [](HostSession& s) { return outcome(s.ifs().list_directory("/home")); },
+      {RequestKind::list_attributes, 12,
+       [](HostSession& s) { return outcome(s.ifs().list_directory("/home")); },
        "resource is not available for /home (return code 12)"},
       {RequestKind::write_file, 11,
-       [](HostSession& s) { return outcome(s.ifs().write_file("/home/tester/notes.txt", Bytes{1}, false, true)); },
+       [](HostSession& s) {
+         static const Bytes kByte{1};  // outlives the write, which only borrows it
+         return outcome(s.ifs().write_file("/home/tester/notes.txt", kByte, false, true));
+       },
        "resource limit exceeded"},
       {RequestKind::delete_file, 1, [](HostSession& s) { return s.ifs().remove("/home/tester/notes.txt"); },
        "file is in use"},
@@ -49,7 +57,9 @@ TEST(FakeFaults, GiveTheReturnCodeToTheNextRequestOfTheKindOnly) {
        [](HostSession& s) { return s.ifs().rename("/home/tester/notes.txt", "/home/tester/n.txt", false); },
        "request denied"},
       {RequestKind::member_description, 0x0501,
-       [](HostSession& s) { return outcome(s.command().retrieve_member_description("DEVLIB", "QCLSRC", "HELLO")); },
+       [](HostSession& s) {
+         return outcome(s.command().retrieve_member_description("DEVLIB", "QCLSRC", "HELLO"));
+       },
        "retrieve member description failed with 0x0501"},
       {RequestKind::system_storage, 0x0500,
        [](HostSession& s) { return outcome(s.command().retrieve_system_storage()); },

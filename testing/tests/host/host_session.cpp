@@ -6,7 +6,8 @@ IfsTree test_tree() {
   IfsTree tree;
   const Bytes data = data_bin();
   tree.add_file("/home/tester/notes.txt", "first line\nsecond line\n")
-      .add_file("/home/tester/data.bin", std::string_view(reinterpret_cast<const char*>(data.data()), data.size()))
+      .add_file("/home/tester/data.bin",
+                std::string_view(reinterpret_cast<const char*>(data.data()), data.size()))
       .add_directory("/home/tester/empty")
       .add_file("/home/shared/locked.txt", "secret")
       .deny_access("/home/shared/locked.txt")
@@ -47,11 +48,12 @@ Bytes data_bin() {
 }
 
 morva::Result<morva::signon::SignonCredentials> HostSession::sign_on(std::string_view user,
-                                                                    std::string_view password) {
+                                                                     std::string_view password) {
   return run(morva::command::sign_on(host_.address(), host_.ports().signon, user, morva::Secret(password)));
 }
 
-morva::Result<morva::ifs::IfsClient> HostSession::connect_ifs(const morva::signon::SignonCredentials& credentials) {
+morva::Result<morva::ifs::IfsClient> HostSession::connect_ifs(
+    const morva::signon::SignonCredentials& credentials) {
   return run(morva::ifs::IfsClient::connect(host_.address(), host_.ports().file, credentials.user,
                                             credentials.password, credentials.password_level));
 }

@@ -70,7 +70,7 @@ class HostSession {
   asio::io_context& io() { return io_; }
 
   morva::Result<morva::signon::SignonCredentials> sign_on(std::string_view user = kUser,
-                                                         std::string_view password = kPassword);
+                                                          std::string_view password = kPassword);
   // Signs on and opens both connections.
   morva::Result<void> connect(std::string_view user = kUser, std::string_view password = kPassword);
   morva::Result<morva::ifs::IfsClient> connect_ifs(const morva::signon::SignonCredentials& credentials);

@@ -35,8 +35,8 @@ TEST_F(FakeFileService, ListsDirectoriesOfBothFileSystems) {
       {"/home/tester", {"data.bin", "empty", "notes.txt"}},
       {"/home/tester/empty", {}},
       {"/qsys.lib", {"DEVLIB.LIB"}},
-      {"/QSYS.LIB/DEVLIB.LIB", {"CUSTOMERS.FILE", "HELLO.PGM", "QCLSRC.FILE", "QNEWSRC.FILE", "QTXTSRC.FILE",
-                                "SETTINGS.DTAARA"}},
+      {"/QSYS.LIB/DEVLIB.LIB",
+       {"CUSTOMERS.FILE", "HELLO.PGM", "QCLSRC.FILE", "QNEWSRC.FILE", "QTXTSRC.FILE", "SETTINGS.DTAARA"}},
       {"/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE", {"EMPTY.MBR", "HELLO.MBR"}},
       {"/QSYS.LIB/DEVLIB.LIB/QNEWSRC.FILE", {}},
   };
@@ -132,9 +132,10 @@ TEST_F(FakeFileService, RecordsEachListingItServes) {
   session.host().clear_requests();
   ASSERT_TRUE(session.run(session.ifs().list_directory("/home/tester")));
   ASSERT_TRUE(session.run(session.ifs().stat("/home/tester/notes.txt")));
-  EXPECT_THAT(session.host().requests(),
-              ElementsAre(ServedRequest{Service::file, RequestKind::list_attributes, "/home/tester/*"},
-                          ServedRequest{Service::file, RequestKind::list_attributes, "/home/tester/notes.txt"}));
+  EXPECT_THAT(
+      session.host().requests(),
+      ElementsAre(ServedRequest{Service::file, RequestKind::list_attributes, "/home/tester/*"},
+                  ServedRequest{Service::file, RequestKind::list_attributes, "/home/tester/notes.txt"}));
 }
 
 }  // namespace

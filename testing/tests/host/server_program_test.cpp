@@ -72,7 +72,8 @@ class ServerProcess {
     std::string text;
     char buffer[256];
     ssize_t got = 0;
-    while (wait_readable(errors_) && (got = read(errors_, buffer, sizeof buffer)) > 0) text.append(buffer, got);
+    while (wait_readable(errors_) && (got = read(errors_, buffer, sizeof buffer)) > 0)
+      text.append(buffer, got);
     return text;
   }
 
@@ -110,8 +111,8 @@ class ServerProcess {
   std::optional<int> exit_code_;
 };
 
-const std::vector<std::string> kAnyPorts = {"--address", "127.0.0.1", "--signon-port", "0",
-                                            "--file-port", "0", "--command-port", "0"};
+const std::vector<std::string> kAnyPorts = {"--address",   "127.0.0.1", "--signon-port",  "0",
+                                            "--file-port", "0",         "--command-port", "0"};
 
 HostPorts ready_ports(ServerProcess& server) {
   const auto line = server.read_line();
@@ -130,12 +131,14 @@ HostPorts ready_ports(ServerProcess& server) {
 
 // Signs on and lists a directory, as varlin.exe does first.
 morva::Result<std::vector<morva::ifs::IfsEntry>> list_as(const HostPorts& ports, std::string_view user,
-                                                       std::string_view password, std::string directory) {
+                                                         std::string_view password, std::string directory) {
   asio::io_context io;
-  const auto credentials = run_bounded(io, morva::command::sign_on("127.0.0.1", ports.signon, user, morva::Secret(password)));
+  const auto credentials =
+      run_bounded(io, morva::command::sign_on("127.0.0.1", ports.signon, user, morva::Secret(password)));
   if (!credentials) return std::unexpected(credentials.error());
-  auto client = run_bounded(io, morva::ifs::IfsClient::connect("127.0.0.1", ports.file, credentials->user,
-                                                              credentials->password, credentials->password_level));
+  auto client =
+      run_bounded(io, morva::ifs::IfsClient::connect("127.0.0.1", ports.file, credentials->user,
+                                                     credentials->password, credentials->password_level));
   if (!client) return std::unexpected(client.error());
   return run_bounded(io, client->list_directory(std::move(directory)));
 }
@@ -152,7 +155,8 @@ TEST(FakeServerProgram, ServesTheDemoUntilItsInputEnds) {
 }
 
 TEST(FakeServerProgram, ServesADescribedTreeUntilItIsTerminated) {
-  const auto path = std::filesystem::temp_directory_path() / ("fake_ibmi_tree_" + std::to_string(getpid()) + ".json");
+  const auto path =
+      std::filesystem::temp_directory_path() / ("fake_ibmi_tree_" + std::to_string(getpid()) + ".json");
   std::ofstream(path) << R"({"users": {"ALICE": "Wonder1"}, "directories": ["/alice/docs"]})";
   std::vector<std::string> arguments = kAnyPorts;
   arguments.insert(arguments.end(), {"--tree", path.string(), "--keep-stdin"});
@@ -181,7 +185,8 @@ TEST(FakeServerProgram, ReportsWhatKeepsItFromServing) {
       {{"--file-port", "70000"}, 2, "invalid port 70000"},
       {{"--tree"}, 2, "missing value of --tree"},
       {{"--tree", "/nonexistent/tree.json"}, 1, "cannot read /nonexistent/tree.json"},
-      {{"--address", "127.0.0.1", "--signon-port", std::to_string(occupying.ports().signon)}, 1,
+      {{"--address", "127.0.0.1", "--signon-port", std::to_string(occupying.ports().signon)},
+       1,
        "cannot serve on 127.0.0.1"},
   };
   for (const Case& c : cases) {

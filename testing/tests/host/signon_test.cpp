@@ -114,7 +114,8 @@ TEST(FakeSubstitute, MatchesIndependentlyComputedVectors) {
   for (const Vector& v : vectors) {
     SCOPED_TRACE(v.password);
     Seed client{};
-    for (std::size_t i = 0; i < client.size(); ++i) client[i] = static_cast<std::uint8_t>(v.client_seed >> (56 - 8 * i));
+    for (std::size_t i = 0; i < client.size(); ++i)
+      client[i] = static_cast<std::uint8_t>(v.client_seed >> (56 - 8 * i));
     Seed server{};
     const Bytes server_bytes = from_hex(v.server_seed);
     std::ranges::copy(server_bytes, server.begin());

@@ -61,15 +61,24 @@ TEST(FakeTree, RefusesWhatItCannotHold) {
     std::string error;
   };
   const Case cases[] = {
-      {"a member of no file", [](IfsTree& t) { t.add_member("L", "NONE", "M"); }, "/QSYS.LIB/L.LIB/NONE.FILE is not a source file"},
-      {"a member of a data file", [](IfsTree& t) { t.add_data_file("L", "D", 50).add_member("L", "D", "M"); }, "not a source file"},
-      {"a line longer than a record", [](IfsTree& t) { t.add_member("L", "S", "M", {.lines = {"12345"}}); }, "line 1 of member M does not fit"},
-      {"a line outside the CCSID", [](IfsTree& t) { t.add_member("L", "S", "M", {.lines = {"€"}}); }, "line 1 of member M"},
-      {"a library name with a digit first", [](IfsTree& t) { t.add_library("1LIB"); }, "1LIB is not a library name"},
-      {"an object typed as a library", [](IfsTree& t) { t.add_object("L", "X", "LIB"); }, "X.LIB cannot be made as an object"},
-      {"a stream file in QSYS.LIB", [](IfsTree& t) { t.add_file("/QSYS.LIB/a.txt", ""); }, "cannot be made as a stream file"},
-      {"a directory in a library", [](IfsTree& t) { t.add_directory("/QSYS.LIB/L.LIB/dir"); }, "cannot be made as a directory"},
-      {"the same file twice", [](IfsTree& t) { t.add_file("/a", "").add_file("/A", ""); }, "/A is already in the tree"},
+      {"a member of no file", [](IfsTree& t) { t.add_member("L", "NONE", "M"); },
+       "/QSYS.LIB/L.LIB/NONE.FILE is not a source file"},
+      {"a member of a data file", [](IfsTree& t) { t.add_data_file("L", "D", 50).add_member("L", "D", "M"); },
+       "not a source file"},
+      {"a line longer than a record", [](IfsTree& t) { t.add_member("L", "S", "M", {.lines = {"12345"}}); },
+       "line 1 of member M does not fit"},
+      {"a line outside the CCSID", [](IfsTree& t) { t.add_member("L", "S", "M", {.lines = {"€"}}); },
+       "line 1 of member M"},
+      {"a library name with a digit first", [](IfsTree& t) { t.add_library("1LIB"); },
+       "1LIB is not a library name"},
+      {"an object typed as a library", [](IfsTree& t) { t.add_object("L", "X", "LIB"); },
+       "X.LIB cannot be made as an object"},
+      {"a stream file in QSYS.LIB", [](IfsTree& t) { t.add_file("/QSYS.LIB/a.txt", ""); },
+       "cannot be made as a stream file"},
+      {"a directory in a library", [](IfsTree& t) { t.add_directory("/QSYS.LIB/L.LIB/dir"); },
+       "cannot be made as a directory"},
+      {"the same file twice", [](IfsTree& t) { t.add_file("/a", "").add_file("/A", ""); },
+       "/A is already in the tree"},
       {"an unknown CCSID", [](IfsTree& t) { t.add_source_file("L", "T", {.ccsid = 4711}); }, "CCSID 4711"},
   };
   for (const Case& c : cases) {

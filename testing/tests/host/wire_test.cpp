@@ -60,7 +60,8 @@ class FileWire {
   }
 
   // Opens a path with an access (1 read, 2 write) and an open option; the handle, or the return code.
-  std::pair<std::uint32_t, std::uint16_t> open(std::string_view path, std::uint16_t access, std::uint16_t option) {
+  std::pair<std::uint32_t, std::uint16_t> open(std::string_view path, std::uint16_t access,
+                                               std::uint16_t option) {
     const Bytes reply = send(PacketBuilder(kServer, 0x0002)
                                  .u16(22, 1200)
                                  .u32(24, 1)
@@ -89,7 +90,8 @@ std::shared_ptr<HostState> test_state() {
 
 TEST(FakeFileWire, EndsConnectionsThatSkipTheSignOn) {
   auto conversation = start_file_conversation(test_state());
-  const Answer answer = conversation->answer(PacketBuilder(kServer, 0x000A).item(0x0002, utf16("/*")).build());
+  const Answer answer =
+      conversation->answer(PacketBuilder(kServer, 0x000A).item(0x0002, utf16("/*")).build());
   EXPECT_TRUE(answer.close);
   EXPECT_TRUE(answer.replies.empty());
 }
@@ -102,13 +104,28 @@ TEST(FakeFileWire, AnswersMalformedAndUnknownRequestsWithReturnCodes) {
     std::uint16_t code;
   };
   const Case cases[] = {
-      {"an item shorter than its head", PacketBuilder(kServer, 0x000A).template_length(20).bytes(40, from_hex("00000003 0002")).build(), 0x8001, 17},
-      {"a name of odd length", PacketBuilder(kServer, 0x000C).u32(24, 1).item(0x0002, from_hex("00 2F 00")).build(), 0x8001, 17},
-      {"a rename without a target", PacketBuilder(kServer, 0x000F).u16(34, 0).item(0x0003, utf16("/home")).build(), 0x8001, 17},
+      {"an item shorter than its head",
+       PacketBuilder(kServer, 0x000A).template_length(20).bytes(40, from_hex("00000003 0002")).build(),
+       0x8001, 17},
+      {"a name of odd length",
+       PacketBuilder(kServer, 0x000C).u32(24, 1).item(0x0002, from_hex("00 2F 00")).build(), 0x8001, 17},
+      {"a rename without a target",
+       PacketBuilder(kServer, 0x000F).u16(34, 0).item(0x0003, utf16("/home")).build(), 0x8001, 17},
       {"an unknown request", PacketBuilder(kServer, 0x0077).build(), 0x8001, 23},
-      {"a read of an unknown handle", PacketBuilder(kServer, 0x0003).template_length(38).u32(22, 99).u32(34, 10).u64(50, 0).build(), 0x8001, 6},
-      {"a close of an unknown handle", PacketBuilder(kServer, 0x0009).template_length(21).u32(22, 99).u8(40, 0).build(), 0x8004, 6},
-      {"an open with an unknown option", PacketBuilder(kServer, 0x0002).template_length(44).u16(30, 1).u16(36, 3).u64(56, 0).item(0x0002, utf16("/home/tester/notes.txt")).build(), 0x8001, 20},
+      {"a read of an unknown handle",
+       PacketBuilder(kServer, 0x0003).template_length(38).u32(22, 99).u32(34, 10).u64(50, 0).build(), 0x8001,
+       6},
+      {"a close of an unknown handle",
+       PacketBuilder(kServer, 0x0009).template_length(21).u32(22, 99).u8(40, 0).build(), 0x8004, 6},
+      {"an open with an unknown option",
+       PacketBuilder(kServer, 0x0002)
+           .template_length(44)
+           .u16(30, 1)
+           .u16(36, 3)
+           .u64(56, 0)
+           .item(0x0002, utf16("/home/tester/notes.txt"))
+           .build(),
+       0x8001, 20},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,7 +142,12 @@ TEST(FakeFileWire, RefusesWritesBeyondWhatItKeepsInMemory) {
   FileWire wire(test_state());
   const auto [handle, code] = wire.open("/home/tester/notes.txt", 2, 8);
   ASSERT_EQ(code, 0);
-  const Bytes far = PacketBuilder(kServer, 0x0004).template_length(34).u32(22, handle).u64(46, std::uint64_t{1} << 40).item(0x0020, Bytes{1}).build();
+  const Bytes far = PacketBuilder(kServer, 0x0004)
+                        .template_length(34)
+                        .u32(22, handle)
+                        .u64(46, std::uint64_t{1} << 40)
+                        .item(0x0020, Bytes{1})
+                        .build();
   const auto replies = wire.send(far);
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(u16_at(replies[0], 18), 0x800B);
@@ -140,11 +162,19 @@ TEST(FakeFileWire, KeepsMembersWholeAndGuardsThemWhileOpen) {
   const auto [handle, code] = writer.open(hello, 2, 16);
   ASSERT_EQ(code, 0);
   EXPECT_EQ(other.open(hello, 2, 8).second, 32) << "sharing violation";
-  EXPECT_EQ(u16_at(other.send(PacketBuilder(kServer, 0x000C).u32(24, 1).item(0x0002, utf16(hello)).build()).at(0), 22), 1)
+  EXPECT_EQ(
+      u16_at(other.send(PacketBuilder(kServer, 0x000C).u32(24, 1).item(0x0002, utf16(hello)).build()).at(0),
+             22),
+      1)
       << "file is in use";
   // Ten bytes of a record, then the close: the IBM i keeps the record whole, padded with blanks.
   const Bytes record_start = from_hex("C1C2C3C4C5 C6C7C8C9D1");
-  writer.send(PacketBuilder(kServer, 0x0004).template_length(34).u32(22, handle).u64(46, 0).item(0x0020, record_start).build());
+  writer.send(PacketBuilder(kServer, 0x0004)
+                  .template_length(34)
+                  .u32(22, handle)
+                  .u64(46, 0)
+                  .item(0x0020, record_start)
+                  .build());
   writer.send(PacketBuilder(kServer, 0x0009).template_length(21).u32(22, handle).u8(40, 0).build());
   const Bytes data = [&] {
     const std::lock_guard lock(state->mutex);
