@@ -6,6 +6,7 @@
 #include <wctype.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <span>
 #include <string>
 
@@ -186,6 +187,16 @@ std::optional<Bytes> des_substitute(std::span<const std::uint8_t> profile, std::
 
 using Digest = std::array<std::uint8_t, kSha1Length>;
 
+// The parts one after another, in a buffer allocated once, so that no copy is left behind by growing.
+Bytes joined(std::initializer_list<std::span<const std::uint8_t>> parts) {
+  std::size_t size = 0;
+  for (const auto part : parts) size += part.size();
+  Bytes bytes(size);
+  auto out = bytes.begin();
+  for (const auto part : parts) out = std::ranges::copy(part, out).out;
+  return bytes;
+}
+
 Digest sha1(const Bytes& data) {
   initialise_gcrypt();
   Digest digest{};
@@ -202,24 +213,14 @@ std::optional<Bytes> sha1_substitute(std::string_view upper_user, std::string_vi
   }
   auto password16 = encode_text(password, 1200);
   if (!password16) return std::nullopt;
-  Bytes token_input;
+  Bytes token_input = joined({user16, *password16});
   const Wiped wipe_token_input(token_input);
-  token_input.reserve(user16.size() + password16->size());  // no copy is left behind by growing
-  token_input.insert(token_input.end(), user16.begin(), user16.end());
-  token_input.insert(token_input.end(), password16->begin(), password16->end());
   wipe(*password16);
   Digest token = sha1(token_input);
   const Wiped wipe_token(token);
-
-  Bytes input;
-  const Wiped wipe_input(input);
-  input.reserve(token.size() + 2 * sizeof(Seed) + user16.size() + sizeof(Block));
-  input.insert(input.end(), token.begin(), token.end());
-  input.insert(input.end(), server_seed.begin(), server_seed.end());
-  input.insert(input.end(), client_seed.begin(), client_seed.end());
-  input.insert(input.end(), user16.begin(), user16.end());
   const Block sequence{0, 0, 0, 0, 0, 0, 0, 1};
-  input.insert(input.end(), sequence.begin(), sequence.end());
+  Bytes input = joined({token, server_seed, client_seed, user16, sequence});
+  const Wiped wipe_input(input);
   const Digest substitute = sha1(input);
   return Bytes(substitute.begin(), substitute.end());
 }

@@ -1,8 +1,4 @@
 // Reads, writes and changes of names through morva's file-service client, checked against the tree.
-#include <gmock/gmock.h>
-
-#include <functional>
-
 #include "host_session.hpp"
 
 namespace fake_ibmi::testing {
@@ -10,7 +6,6 @@ namespace {
 
 using morva::ifs::WriteOptions;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 Bytes bytes_of(std::string_view text) {
   return Bytes(text.begin(), text.end());
@@ -82,12 +77,9 @@ TEST(FakeFileWrites, FollowTheOpenOptionsOfTheIbmi) {
     ASSERT_TRUE(session.connect());
     const Bytes data = bytes_of(c.data);
     const auto written = session.run(session.ifs().write(c.path, data, c.options));
-    if (c.error.empty()) {
-      ASSERT_TRUE(written) << written.error().text();
+    expect_outcome(written, c.error);
+    if (written) {
       EXPECT_EQ(*written, data.size());
-    } else {
-      ASSERT_FALSE(written);
-      EXPECT_THAT(written.error().text(), HasSubstr(c.error));
     }
     const auto content =
         session.host().with_tree([&](const IfsTree& tree) { return tree.file_bytes(c.path); });
@@ -119,21 +111,12 @@ TEST_F(FakeFileContent, TruncatesStreamFiles) {
   EXPECT_EQ(notes(), bytes_of("first"));
   ASSERT_TRUE(session.run(session.ifs().truncate("/home/tester/notes.txt", 8)));
   EXPECT_EQ(notes(), bytes_of(std::string("first\0\0\0", 8)));
-  const auto directory = session.run(session.ifs().truncate("/home/tester/empty", 0));
-  ASSERT_FALSE(directory);
-  EXPECT_THAT(directory.error().text(), HasSubstr("access denied"));
-  const auto missing = session.run(session.ifs().truncate("/home/tester/missing", 0));
-  ASSERT_FALSE(missing);
-  EXPECT_THAT(missing.error().text(), HasSubstr("file not found"));
+  expect_outcome(session.run(session.ifs().truncate("/home/tester/empty", 0)), "access denied");
+  expect_outcome(session.run(session.ifs().truncate("/home/tester/missing", 0)), "file not found");
 }
 
 TEST_F(FakeFileContent, MakesDeletesAndRenamesEntries) {
-  struct Step {
-    std::string what;
-    std::function<asio::awaitable<morva::Result<void>>(morva::ifs::IfsClient&)> run;
-    std::string error;  // a phrase, or empty
-  };
-  const Step steps[] = {
+  const ClientStep steps[] = {
       {"make a directory", [](auto& c) { return c.create_directory("/home/tester/made"); }, ""},
       {"make it again", [](auto& c) { return c.create_directory("/home/tester/made"); },
        "path already exists"},
@@ -158,16 +141,7 @@ TEST_F(FakeFileContent, MakesDeletesAndRenamesEntries) {
       {"rename QSYS.LIB", [](auto& c) { return c.rename("/QSYS.LIB", "/QSYS2.LIB", false); },
        "request denied"},
   };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    const auto done = session.run(step.run(session.ifs()));
-    if (step.error.empty()) {
-      EXPECT_TRUE(done) << done.error().text();
-    } else {
-      ASSERT_FALSE(done);
-      EXPECT_THAT(done.error().text(), HasSubstr(step.error));
-    }
-  }
+  run_steps(session, steps);
   const auto home = session.run(session.ifs().list_directory("/home/tester"));
   ASSERT_TRUE(home) << home.error().text();
   EXPECT_EQ(home->size(), 1u);  // only empty/ is left

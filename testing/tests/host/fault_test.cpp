@@ -1,22 +1,8 @@
 // Faults planned on the fake reach morva's clients as a real IBM i's failures would.
-#include <gmock/gmock.h>
-
-#include <functional>
-
 #include "host_session.hpp"
 
 namespace fake_ibmi::testing {
 namespace {
-
-using ::testing::HasSubstr;
-
-// An operation's outcome without its value.
-template <typename T>
-asio::awaitable<morva::Result<void>> outcome(asio::awaitable<morva::Result<T>> operation) {
-  auto result = co_await std::move(operation);
-  if (!result) co_return std::unexpected(result.error());
-  co_return morva::Result<void>{};
-}
 
 using Operation = std::function<asio::awaitable<morva::Result<void>>(HostSession&)>;
 
@@ -70,9 +56,7 @@ TEST(FakeFaults, GiveTheReturnCodeToTheNextRequestOfTheKindOnly) {
     HostSession session;
     ASSERT_TRUE(session.connect());
     session.host().fail_next(c.kind, c.code);
-    const auto failed = session.run(c.run(session));
-    ASSERT_FALSE(failed);
-    EXPECT_THAT(failed.error().text(), HasSubstr(c.error));
+    expect_outcome(session.run(c.run(session)), c.error);
     const auto again = session.run(c.run(session));
     EXPECT_TRUE(again) << again.error().text();
   }

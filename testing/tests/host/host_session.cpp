@@ -75,4 +75,11 @@ morva::Result<void> HostSession::connect(std::string_view user, std::string_view
   return {};
 }
 
+void run_steps(HostSession& session, std::span<const ClientStep> steps) {
+  for (const ClientStep& step : steps) {
+    SCOPED_TRACE(step.what);
+    expect_outcome(session.run(step.run(session.ifs())), step.error);
+  }
+}
+
 }  // namespace fake_ibmi::testing

@@ -2,14 +2,17 @@
 // an exchange that goes wrong fails the test instead of hanging it.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -60,6 +63,37 @@ T run_bounded(asio::io_context& io, asio::awaitable<T> operation) {
   ADD_FAILURE() << "the operation did not end within " << kTimeLimit.count() << " s";
   return std::unexpected(morva::Error::message("did not end"));
 }
+
+// An operation's outcome without its value.
+template <typename T>
+asio::awaitable<morva::Result<void>> outcome(asio::awaitable<morva::Result<T>> operation) {
+  auto result = co_await std::move(operation);
+  if (!result) co_return std::unexpected(result.error());
+  co_return morva::Result<void>{};
+}
+
+// Checks a result: a success when `error` is empty, else an error whose text holds that phrase.
+template <typename T>
+void expect_outcome(const morva::Result<T>& result, std::string_view error) {
+  if (error.empty()) {
+    EXPECT_TRUE(result) << result.error().text();
+  } else {
+    ASSERT_FALSE(result);
+    EXPECT_THAT(result.error().text(), ::testing::HasSubstr(std::string(error)));
+  }
+}
+
+class HostSession;
+
+// One step of a scenario on the file-service client, and a phrase of its error (empty: it succeeds).
+struct ClientStep {
+  std::string what;
+  std::function<asio::awaitable<morva::Result<void>>(morva::ifs::IfsClient&)> run;
+  std::string error;
+};
+
+// Runs the steps in order on the session's file-service connection, checking each outcome.
+void run_steps(HostSession& session, std::span<const ClientStep> steps);
 
 class HostSession {
  public:

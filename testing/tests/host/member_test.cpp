@@ -1,16 +1,11 @@
 // Source members through morva's file-service client: records of the file's record length in the
 // member's CCSID, and the rules of /QSYS.LIB for making, renaming and deleting objects.
-#include <gmock/gmock.h>
-
-#include <functional>
-
 #include "host_session.hpp"
 
 namespace fake_ibmi::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 constexpr std::string_view kHello = "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR";
 
@@ -82,19 +77,12 @@ TEST(FakeMemberCcsid, ComesFromTheObjectAttributesWhenAnOpenLeavesItUnstated) {
 TEST_F(FakeMembers, FollowTheRulesOfTheLibraryFileSystem) {
   using Client = morva::ifs::IfsClient;
   const auto create = [](std::string path) {
-    return [path](Client& c) -> asio::awaitable<morva::Result<void>> {
-      const Bytes nothing;
-      auto written = co_await c.write_file(path, nothing, true, false);
-      if (!written) co_return std::unexpected(written.error());
-      co_return morva::Result<void>{};
+    return [path](Client& c) {
+      static const Bytes kNothing;
+      return outcome(c.write_file(path, kNothing, true, false));
     };
   };
-  struct Step {
-    std::string what;
-    std::function<asio::awaitable<morva::Result<void>>(Client&)> run;
-    std::string error;  // a phrase, or empty
-  };
-  const Step steps[] = {
+  const ClientStep steps[] = {
       {"make a member", create("/QSYS.LIB/DEVLIB.LIB/QNEWSRC.FILE/fresh.MBR"), ""},
       {"make a stream file in a source file", create("/QSYS.LIB/DEVLIB.LIB/QNEWSRC.FILE/a.txt"),
        "invalid path name"},
@@ -138,16 +126,7 @@ TEST_F(FakeMembers, FollowTheRulesOfTheLibraryFileSystem) {
       {"delete a file with members", [](Client& c) { return c.remove("/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE"); },
        "directory is not empty"},
   };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    const auto done = session.run(step.run(session.ifs()));
-    if (step.error.empty()) {
-      EXPECT_TRUE(done) << done.error().text();
-    } else {
-      ASSERT_FALSE(done);
-      EXPECT_THAT(done.error().text(), HasSubstr(step.error));
-    }
-  }
+  run_steps(session, steps);
   const auto library = session.run(session.ifs().list_directory("/QSYS.LIB/NEWLIB.LIB"));
   ASSERT_TRUE(library) << library.error().text();
   ASSERT_EQ(library->size(), 1u);
