@@ -18,6 +18,12 @@ void write_big_endian(Bytes& packet, std::size_t offset, std::uint64_t value, st
 
 }  // namespace
 
+Bytes big_endian(std::uint64_t value, std::size_t width) {
+  Bytes bytes(width);
+  write_big_endian(bytes, 0, value, width);
+  return bytes;
+}
+
 PacketBuilder::PacketBuilder(std::uint16_t server_id, std::uint16_t request_id) : packet_(kHeaderLength) {
   u16(kServerIdOffset, server_id);
   u16(kRequestIdOffset, request_id);

@@ -17,6 +17,9 @@ namespace fake_ibmi {
 inline constexpr std::size_t kHeaderLength = 20;
 inline constexpr std::size_t kItemHeadLength = 6;
 
+// A number as `width` big-endian bytes, for the data of an item.
+Bytes big_endian(std::uint64_t value, std::size_t width);
+
 class PacketBuilder {
  public:
   PacketBuilder(std::uint16_t server_id, std::uint16_t request_id);

@@ -1,0 +1,123 @@
+// fake_ibmi_server: a fake IBM i for the demo and for end-to-end tests of the mount program. It serves a
+// tree described in JSON (the built-in demo by default) with the sign-on, file and remote-command
+// servers on one address, prints one line when it is ready and stops on SIGINT, SIGTERM or the end
+// of its standard input.
+#include <signal.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <asio/io_context.hpp>
+#include <asio/post.hpp>
+#include <asio/signal_set.hpp>
+
+#include "fake_ibmi/host/fake_host.hpp"
+#include "fake_ibmi/host/host_description.hpp"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: fake_ibmi_server [--address ADDRESS] [--tree FILE.json] [--signon-port N] [--file-port N]\n"
+    "                        [--command-port N] [--keep-stdin]\n"
+    "Serves a fake IBM i on ADDRESS (127.0.0.2) at the IBM i ports (8476, 8473, 8475; 0 lets the system\n"
+    "choose) until SIGINT, SIGTERM or the end of standard input (with --keep-stdin, signals only).\n";
+
+struct Options {
+  std::string address = "127.0.0.2";
+  std::optional<std::string> tree;
+  fake_ibmi::HostPorts ports = fake_ibmi::kIbmiPorts;
+  bool watch_stdin = true;
+};
+
+std::optional<std::uint16_t> port_of(std::string_view text) {
+  std::uint16_t port = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return port;
+}
+
+// The options, or a message for standard error.
+std::optional<Options> parse_options(int argc, char** argv, std::string& error) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view option = argv[i];
+    if (option == "--keep-stdin") {
+      options.watch_stdin = false;
+      continue;
+    }
+    if (i + 1 == argc) {
+      error = "missing value of " + std::string(option);
+      return std::nullopt;
+    }
+    const std::string_view value = argv[++i];
+    std::uint16_t* port = option == "--signon-port"    ? &options.ports.signon
+                          : option == "--file-port"    ? &options.ports.file
+                          : option == "--command-port" ? &options.ports.command
+                                                       : nullptr;
+    if (option == "--address") {
+      options.address = value;
+    } else if (option == "--tree") {
+      options.tree = value;
+    } else if (port != nullptr && port_of(value)) {
+      *port = *port_of(value);
+    } else {
+      error =
+          port != nullptr ? "invalid port " + std::string(value) : "unknown option " + std::string(option);
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  const auto options = parse_options(argc, argv, error);
+  if (!options) {
+    std::fprintf(stderr, "fake_ibmi_server: %s\n%s", error.c_str(), kUsage.data());
+    return 2;
+  }
+  auto description = options->tree ? fake_ibmi::read_host_description(*options->tree)
+                                   : fake_ibmi::parse_host_description(fake_ibmi::demo_host_description());
+  if (!description) {
+    std::fprintf(stderr, "fake_ibmi_server: %s\n", description.error().c_str());
+    return 1;
+  }
+  std::optional<fake_ibmi::FakeHost> host;
+  try {
+    host.emplace(std::move(description->tree), std::move(description->settings), options->address,
+                 options->ports);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "fake_ibmi_server: cannot serve on %s: %s\n", options->address.c_str(),
+                 failure.what());
+    return 1;
+  }
+  const fake_ibmi::HostPorts ports = host->ports();
+  std::printf("fake IBM i ready: address=%s signon=%u file=%u command=%u\n", options->address.c_str(),
+              unsigned{ports.signon}, unsigned{ports.file}, unsigned{ports.command});
+  std::fflush(stdout);
+
+  asio::io_context io;
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&io](std::error_code, int) { io.stop(); });
+  if (options->watch_stdin) {
+    // A blocking read has no asynchronous form for every kind of standard input; this thread only
+    // reports its end, and is left behind when the program exits.
+    std::thread([&io] {
+      char buffer[256];
+      while (read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+      }
+      asio::post(io, [&io] { io.stop(); });
+    }).detach();
+  }
+  io.run();
+  host->stop();
+  return 0;
+}

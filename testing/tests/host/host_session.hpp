@@ -1,0 +1,140 @@
+// A fake IBM i with morva's own clients signed on to it. Every operation runs within a time limit, so
+// an exchange that goes wrong fails the test instead of hanging it.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <asio/co_spawn.hpp>
+#include <asio/io_context.hpp>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "fake_ibmi/host/fake_host.hpp"
+#include "morva/command/command_client.hpp"
+#include "morva/command/sign_on.hpp"
+#include "morva/ifs/client.hpp"
+
+namespace fake_ibmi {
+
+inline void PrintTo(const ServedRequest& request, std::ostream* out) {
+  *out << request_kind_name(request.kind) << "(" << request.subject << ")";
+}
+
+}  // namespace fake_ibmi
+
+namespace fake_ibmi::testing {
+
+inline constexpr std::string_view kUser = "TESTER";
+inline constexpr std::string_view kPassword = "Secret1";
+inline constexpr std::chrono::seconds kTimeLimit{10};
+
+// The tree most tests work on:
+//   /home/tester/notes.txt, data.bin (100,000 bytes), empty/; /home/shared/locked.txt (access denied)
+//   /QSYS.LIB/DEVLIB.LIB: QCLSRC.FILE (92, CCSID 277) with HELLO.MBR and EMPTY.MBR, QTXTSRC.FILE
+//   (132, CCSID 1208) with NOTE.MBR, QNEWSRC.FILE without members, CUSTOMERS.FILE (a data file),
+//   HELLO.PGM and SETTINGS.DTAARA.
+IfsTree test_tree();
+HostSettings test_settings(std::uint8_t password_level = 2);
+Bytes data_bin();
+
+// Runs an operation to its end on the runtime. One that does not end within the limit fails the test
+// and gives an error result; its result, should it still come, goes nowhere.
+template <typename T>
+T run_bounded(asio::io_context& io, asio::awaitable<T> operation) {
+  auto result = std::make_shared<std::optional<T>>();
+  asio::co_spawn(
+      io,
+      [operation = std::move(operation), result]() mutable -> asio::awaitable<void> {
+        result->emplace(co_await std::move(operation));
+      },
+      [](std::exception_ptr failure) {
+        if (failure) std::rethrow_exception(failure);
+      });
+  io.restart();
+  io.run_for(kTimeLimit);
+  if (*result) return std::move(**result);
+  ADD_FAILURE() << "the operation did not end within " << kTimeLimit.count() << " s";
+  return std::unexpected(morva::Error::message("did not end"));
+}
+
+// An operation's outcome without its value.
+template <typename T>
+asio::awaitable<morva::Result<void>> outcome(asio::awaitable<morva::Result<T>> operation) {
+  auto result = co_await std::move(operation);
+  if (!result) co_return std::unexpected(result.error());
+  co_return morva::Result<void>{};
+}
+
+// Checks a result: a success when `error` is empty, else an error whose text holds that phrase.
+template <typename T>
+void expect_outcome(const morva::Result<T>& result, std::string_view error) {
+  if (error.empty()) {
+    EXPECT_TRUE(result) << result.error().text();
+  } else {
+    ASSERT_FALSE(result);
+    EXPECT_THAT(result.error().text(), ::testing::HasSubstr(std::string(error)));
+  }
+}
+
+class HostSession;
+
+// One step of a scenario on the file-service client, and a phrase of its error (empty: it succeeds).
+struct ClientStep {
+  std::string what;
+  std::function<asio::awaitable<morva::Result<void>>(morva::ifs::IfsClient&)> run;
+  std::string error;
+};
+
+// Runs the steps in order on the session's file-service connection, checking each outcome.
+void run_steps(HostSession& session, std::span<const ClientStep> steps);
+
+class HostSession {
+ public:
+  explicit HostSession(IfsTree tree = test_tree(), HostSettings settings = test_settings())
+      : host_(std::move(tree), std::move(settings)) {}
+
+  FakeHost& host() { return host_; }
+  asio::io_context& io() { return io_; }
+
+  morva::Result<morva::signon::SignonCredentials> sign_on(std::string_view user = kUser,
+                                                          std::string_view password = kPassword);
+  // Signs on and opens both connections.
+  morva::Result<void> connect(std::string_view user = kUser, std::string_view password = kPassword);
+  morva::Result<morva::ifs::IfsClient> connect_ifs(const morva::signon::SignonCredentials& credentials);
+  morva::Result<morva::command::CommandClient> connect_command(
+      const morva::signon::SignonCredentials& credentials);
+
+  morva::ifs::IfsClient& ifs() { return *ifs_; }
+  morva::command::CommandClient& command() { return *command_; }
+
+  template <typename T>
+  T run(asio::awaitable<T> operation) {
+    return run_bounded(io_, std::move(operation));
+  }
+
+ private:
+  FakeHost host_;
+  asio::io_context io_;
+  std::optional<morva::ifs::IfsClient> ifs_;
+  std::optional<morva::command::CommandClient> command_;
+};
+
+// A session connected as TESTER, for the tests of one service.
+class ConnectedHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto connected = session.connect();
+    ASSERT_TRUE(connected) << connected.error().text();
+  }
+
+  HostSession session;
+};
+
+}  // namespace fake_ibmi::testing
