@@ -15,6 +15,12 @@ std::string_view io_error_kind_name(IoErrorKind kind) {
     case IoErrorKind::connection_refused: return "ConnectionRefused";
     case IoErrorKind::connection_reset: return "ConnectionReset";
     case IoErrorKind::timed_out: return "TimedOut";
+    case IoErrorKind::invalid_input: return "InvalidInput";
+    case IoErrorKind::permission_denied: return "PermissionDenied";
+    case IoErrorKind::already_exists: return "AlreadyExists";
+    case IoErrorKind::not_a_directory: return "NotADirectory";
+    case IoErrorKind::is_a_directory: return "IsADirectory";
+    case IoErrorKind::invalid_filename: return "InvalidFilename";
     case IoErrorKind::other: return "Other";
   }
   return "Other";
@@ -63,7 +69,14 @@ Error Error::return_code(std::uint32_t code, std::string text) {
   return error;
 }
 
+Error Error::status(std::uint32_t hresult, std::string text) {
+  Error error = message(std::move(text));
+  error.hresult_ = hresult;
+  return error;
+}
+
 std::string Error::diagnostic() const {
+  if (hresult_) return fmt::format("status error HRESULT 0x{:08X}: {}", *hresult_, text_);
   if (!io_kind_) return fmt::format("\"{}\"", text_);
   if (system_code_) {
     return fmt::format("I/O error {} (system error {}): {}", io_error_kind_name(*io_kind_),

@@ -35,5 +35,12 @@ TEST(Error, ReturnCodeTravelsWithTheMessage) {
   EXPECT_FALSE(error.is_io());
 }
 
+TEST(Error, StatusShowsItsHresult) {
+  const Error error = Error::status(0xD0000034, "Object Name not found.");
+  EXPECT_EQ(error.hresult(), 0xD0000034u);
+  EXPECT_FALSE(error.is_io());
+  EXPECT_EQ(error.diagnostic(), "status error HRESULT 0xD0000034: Object Name not found.");
+}
+
 }  // namespace
 }  // namespace morva

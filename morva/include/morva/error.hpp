@@ -18,29 +18,39 @@ enum class IoErrorKind {
   connection_refused,
   connection_reset,
   timed_out,
+  invalid_input,
+  permission_denied,
+  already_exists,
+  not_a_directory,
+  is_a_directory,
+  invalid_filename,
   other,
 };
 
 std::string_view io_error_kind_name(IoErrorKind kind);
 
 // The library's error value: a message text, or an I/O error with its kind (and the system's error
-// code when a socket produced it). A file-server return code travels with its message.
+// code when a socket produced it), or a Windows status with its HRESULT. A file-server return code
+// travels with its message.
 class Error {
  public:
   static Error message(std::string text);
   static Error io(IoErrorKind kind, std::string text);
   static Error system(std::error_code code);
   static Error return_code(std::uint32_t code, std::string text);
+  static Error status(std::uint32_t hresult, std::string text);
 
   bool is_io() const noexcept { return io_kind_.has_value(); }
   std::optional<IoErrorKind> io_kind() const noexcept { return io_kind_; }
   std::error_code system_code() const noexcept { return system_code_; }
   std::optional<std::uint32_t> return_code() const noexcept { return return_code_; }
+  std::optional<std::uint32_t> hresult() const noexcept { return hresult_; }
 
   // The message, or for a system error the system's text.
   const std::string& text() const noexcept { return text_; }
 
-  // How the error is shown after "Error: ": a message in double quotes, an I/O error with its kind.
+  // How the error is shown after "Error: ": a message in double quotes, an I/O error with its kind, a
+  // status with its HRESULT.
   std::string diagnostic() const;
 
   friend bool operator==(const Error&, const Error&) = default;
@@ -52,6 +62,7 @@ class Error {
   std::optional<IoErrorKind> io_kind_;
   std::error_code system_code_;
   std::optional<std::uint32_t> return_code_;
+  std::optional<std::uint32_t> hresult_;
 };
 
 template <typename T>
