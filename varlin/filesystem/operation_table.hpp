@@ -286,7 +286,7 @@ winfsp::FSP_FILE_SYSTEM_INTERFACE operation_table() {
   // In slot order (the designators enforce it); every slot not named here stays null.
   return {
       .GetVolumeInfo = detail::get_volume_info,
-      .SetVolumeLabel = invalid_device_request,
+      .SetVolumeLabel_ = invalid_device_request,
       .GetSecurityByName = Slots::GetSecurityByName,
       .Create = nullptr,  // CreateEx serves
       .Open = Slots::Open,

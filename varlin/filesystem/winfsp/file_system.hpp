@@ -42,7 +42,8 @@ using GetReparsePointByName = NtStatus (*)(FSP_FILE_SYSTEM* file_system, void* c
 // The 64 slots, in WinFsp's order; a null slot is an operation the file system does not serve.
 struct FSP_FILE_SYSTEM_INTERFACE {
   NtStatus (*GetVolumeInfo)(FSP_FILE_SYSTEM*, FSP_FSCTL_VOLUME_INFO* VolumeInfo);
-  NtStatus (*SetVolumeLabel)(FSP_FILE_SYSTEM*, char16_t* VolumeLabel, FSP_FSCTL_VOLUME_INFO* VolumeInfo);
+  // WinFsp's SetVolumeLabel; <windows.h> takes that name for a macro.
+  NtStatus (*SetVolumeLabel_)(FSP_FILE_SYSTEM*, char16_t* VolumeLabel, FSP_FSCTL_VOLUME_INFO* VolumeInfo);
   NtStatus (*GetSecurityByName)(FSP_FILE_SYSTEM*, char16_t* FileName, std::uint32_t* PFileAttributes,
                                 void* SecurityDescriptor, std::uint64_t* PSecurityDescriptorSize);
   NtStatus (*Create)(FSP_FILE_SYSTEM*, char16_t* FileName, std::uint32_t CreateOptions,
@@ -93,7 +94,7 @@ struct FSP_FILE_SYSTEM_INTERFACE {
   NtStatus (*Control)(FSP_FILE_SYSTEM*, void* FileContext, std::uint32_t ControlCode, void* InputBuffer,
                       std::uint32_t InputBufferLength, void* OutputBuffer, std::uint32_t OutputBufferLength,
                       std::uint32_t* PBytesTransferred);
-  NtStatus (*SetDelete)(FSP_FILE_SYSTEM*, void* FileContext, char16_t* FileName, Boolean DeleteFile);
+  NtStatus (*SetDelete)(FSP_FILE_SYSTEM*, void* FileContext, char16_t* FileName, Boolean Delete);
   NtStatus (*CreateEx)(FSP_FILE_SYSTEM*, char16_t* FileName, std::uint32_t CreateOptions,
                        std::uint32_t GrantedAccess, std::uint32_t FileAttributes, void* SecurityDescriptor,
                        std::uint64_t AllocationSize, void* ExtraBuffer, std::uint32_t ExtraLength,
@@ -113,7 +114,7 @@ struct FSP_FILE_SYSTEM_INTERFACE {
 static_assert(sizeof(FSP_FILE_SYSTEM_INTERFACE) == 64 * sizeof(void*));
 static_assert(sizeof(void*) == 8, "WinFsp's x64 layout");
 static_assert(offsetof(FSP_FILE_SYSTEM_INTERFACE, GetVolumeInfo) == 0 * 8);
-static_assert(offsetof(FSP_FILE_SYSTEM_INTERFACE, SetVolumeLabel) == 1 * 8);
+static_assert(offsetof(FSP_FILE_SYSTEM_INTERFACE, SetVolumeLabel_) == 1 * 8);
 static_assert(offsetof(FSP_FILE_SYSTEM_INTERFACE, GetSecurityByName) == 2 * 8);
 static_assert(offsetof(FSP_FILE_SYSTEM_INTERFACE, Create) == 3 * 8);
 static_assert(offsetof(FSP_FILE_SYSTEM_INTERFACE, Open) == 4 * 8);

@@ -71,7 +71,7 @@ TEST_F(OperationTable, UnsupportedSlotsAnswerInvalidDeviceRequest) {
   FSP_FSCTL_VOLUME_INFO volume{};
   char16_t label[] = u"x";
   const std::array<NtStatus, 10> answers = {
-      table.SetVolumeLabel(&file_system, label, &volume),
+      table.SetVolumeLabel_(&file_system, label, &volume),
       table.GetSecurity(&file_system, nullptr, nullptr, &size),
       table.SetSecurity(&file_system, nullptr, 0, nullptr),
       table.GetReparsePoint(&file_system, nullptr, name, nullptr, &size),
