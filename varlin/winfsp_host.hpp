@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 #include "filesystem/file_system_context.hpp"
 #include "filesystem/operation_table.hpp"
@@ -21,12 +22,15 @@ morva::Error nt_status_error(winfsp::NtStatus status);
 // and only then releases the context and the table.
 class WinFspHost {
  public:
-  template <typename FileContext>
+  // Creates the file system over `context` (a FileSystemContext); a failure releases the context.
+  template <typename Context>
   static morva::Result<std::unique_ptr<WinFspHost>> create(
-      winfsp::WinFspApi& winfsp, std::unique_ptr<filesystem::FileSystemContext<FileContext>> context,
+      winfsp::WinFspApi& winfsp, std::unique_ptr<Context> context,
       const winfsp::FSP_FSCTL_VOLUME_PARAMS& volume_params, std::uint32_t debug_log_mask) {
-    return create(winfsp, std::move(context), filesystem::operation_table<FileContext>(), volume_params,
-                  debug_log_mask);
+    using File = typename Context::File;
+    static_assert(std::is_base_of_v<filesystem::FileSystemContext<File>, Context>);
+    return create(winfsp, std::unique_ptr<filesystem::FileSystemContextBase>(std::move(context)),
+                  filesystem::operation_table<File>(), volume_params, debug_log_mask);
   }
 
   WinFspHost(const WinFspHost&) = delete;

@@ -275,7 +275,7 @@ std::string rename(Session& session, std::string_view path, std::string_view new
 
 std::string dispatch(Session& session, const MountView& mount, const ControlRequest& request) {
   const std::vector<std::string>& words = request.words;
-  const std::string_view command = words.empty() ? "" : words.front();
+  const std::string_view command = words.empty() ? std::string_view() : std::string_view(words.front());
   const std::size_t arguments = words.empty() ? 0 : words.size() - 1;
   if (command == "volume" && arguments == 0) return volume(session);
   if (command == "params" && arguments == 0) return params(mount);

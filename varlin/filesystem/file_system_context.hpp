@@ -60,6 +60,8 @@ class FileSystemContextBase {
 template <typename FileContext>
 class FileSystemContext : public FileSystemContextBase {
  public:
+  using File = FileContext;
+
   // GetSecurityByName: the entry's file attributes.
   virtual OperationResult<std::uint32_t> get_security_by_name(FileName name) = 0;
   virtual OperationResult<FileContext> open(FileName name, std::uint32_t create_options,

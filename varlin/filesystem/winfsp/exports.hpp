@@ -23,9 +23,9 @@ using FspFileSystemStopDispatcherFunction = void(FSP_FILE_SYSTEM* FileSystem);
 using FspFileSystemAddDirInfoFunction = Boolean(FSP_FSCTL_DIR_INFO* DirInfo, void* Buffer,
                                                 std::uint32_t Length, std::uint32_t* PBytesTransferred);
 using FspFileSystemResolveReparsePointsFunction =
-    NtStatus(FSP_FILE_SYSTEM* FileSystem, GetReparsePointByName GetReparsePointByName, void* Context,
-             char16_t* FileName, std::uint32_t ReparsePointIndex, Boolean ResolveLastPathComponent,
-             IO_STATUS_BLOCK* PIoStatus, void* Buffer, std::uint64_t* PSize);
+    NtStatus(FSP_FILE_SYSTEM* FileSystem, GetReparsePointByName ByName, void* Context, char16_t* FileName,
+             std::uint32_t ReparsePointIndex, Boolean ResolveLastPathComponent, IO_STATUS_BLOCK* PIoStatus,
+             void* Buffer, std::uint64_t* PSize);
 using FspFileSystemStopServiceIfNecessaryFunction = void(FSP_FILE_SYSTEM* FileSystem, Boolean Normally);
 using FspNtStatusFromWin32Function = NtStatus(std::uint32_t Error);
 using FspDebugLogSetHandleFunction = void(void* Handle);
