@@ -116,8 +116,9 @@ struct FileSlots {
     return winfsp::kStatusSuccess;
   }
 
-  static NtStatus GetSecurityByName(FSP_FILE_SYSTEM* file_system, char16_t* name, std::uint32_t* attributes,
-                                    void* /*security_descriptor*/, std::uint64_t* descriptor_size) {
+  static NtStatus get_security_by_name(FSP_FILE_SYSTEM* file_system, char16_t* name,
+                                       std::uint32_t* attributes, void* /*security_descriptor*/,
+                                       std::uint64_t* descriptor_size) {
     return guarded("GetSecurityByName", [&] {
       OperationTarget& target = target_of(file_system);
       const OperationResult<std::uint32_t> found = context(target).get_security_by_name(file_name(name));
@@ -128,7 +129,7 @@ struct FileSlots {
     });
   }
 
-  static NtStatus Open(FSP_FILE_SYSTEM* file_system, char16_t* name, std::uint32_t create_options,
+  static NtStatus open(FSP_FILE_SYSTEM* file_system, char16_t* name, std::uint32_t create_options,
                        std::uint32_t granted_access, void** cell, FSP_FSCTL_FILE_INFO* info) {
     return guarded("Open", [&] {
       OperationTarget& target = target_of(file_system);
@@ -139,11 +140,11 @@ struct FileSlots {
     });
   }
 
-  static void Cleanup(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* /*name*/, std::uint32_t flags) {
+  static void cleanup(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* /*name*/, std::uint32_t flags) {
     guarded_void("Cleanup", [&] { context(target_of(file_system)).cleanup(file(cell), flags); });
   }
 
-  static void Close(FSP_FILE_SYSTEM* file_system, void* cell) {
+  static void close(FSP_FILE_SYSTEM* file_system, void* cell) {
     guarded_void("Close", [&] {
       if (cell == nullptr) return;
       // The cell goes whatever happens below.
@@ -152,7 +153,7 @@ struct FileSlots {
     });
   }
 
-  static NtStatus Read(FSP_FILE_SYSTEM* file_system, void* cell, void* buffer, std::uint64_t offset,
+  static NtStatus read(FSP_FILE_SYSTEM* file_system, void* cell, void* buffer, std::uint64_t offset,
                        std::uint32_t length, std::uint32_t* bytes_transferred) {
     return guarded("Read", [&] {
       if (bytes_transferred != nullptr) *bytes_transferred = 0;
@@ -163,7 +164,7 @@ struct FileSlots {
     });
   }
 
-  static NtStatus Write(FSP_FILE_SYSTEM* file_system, void* cell, void* buffer, std::uint64_t offset,
+  static NtStatus write(FSP_FILE_SYSTEM* file_system, void* cell, void* buffer, std::uint64_t offset,
                         std::uint32_t length, Boolean write_to_end_of_file, Boolean constrained_io,
                         std::uint32_t* bytes_transferred, FSP_FSCTL_FILE_INFO* info) {
     return guarded("Write", [&] {
@@ -178,7 +179,7 @@ struct FileSlots {
     });
   }
 
-  static NtStatus Flush(FSP_FILE_SYSTEM* file_system, void* cell, FSP_FSCTL_FILE_INFO* info) {
+  static NtStatus flush(FSP_FILE_SYSTEM* file_system, void* cell, FSP_FSCTL_FILE_INFO* info) {
     return guarded("Flush", [&] {
       if (cell == nullptr) return winfsp::kStatusSuccess;  // the whole volume: nothing is held back
       OperationTarget& target = target_of(file_system);
@@ -186,25 +187,25 @@ struct FileSlots {
     });
   }
 
-  static NtStatus GetFileInfo(FSP_FILE_SYSTEM* file_system, void* cell, FSP_FSCTL_FILE_INFO* info) {
+  static NtStatus get_file_info(FSP_FILE_SYSTEM* file_system, void* cell, FSP_FSCTL_FILE_INFO* info) {
     return guarded("GetFileInfo", [&] {
       OperationTarget& target = target_of(file_system);
       return status_of(context(target).get_file_info(file(cell), required(info)), target);
     });
   }
 
-  static NtStatus SetBasicInfo(FSP_FILE_SYSTEM* file_system, void* cell, std::uint32_t /*attributes*/,
-                               std::uint64_t /*creation_time*/, std::uint64_t /*last_access_time*/,
-                               std::uint64_t last_write_time, std::uint64_t /*change_time*/,
-                               FSP_FSCTL_FILE_INFO* info) {
+  static NtStatus set_basic_info(FSP_FILE_SYSTEM* file_system, void* cell, std::uint32_t /*attributes*/,
+                                 std::uint64_t /*creation_time*/, std::uint64_t /*last_access_time*/,
+                                 std::uint64_t last_write_time, std::uint64_t /*change_time*/,
+                                 FSP_FSCTL_FILE_INFO* info) {
     return guarded("SetBasicInfo", [&] {
       OperationTarget& target = target_of(file_system);
       return status_of(context(target).set_basic_info(file(cell), last_write_time, required(info)), target);
     });
   }
 
-  static NtStatus SetFileSize(FSP_FILE_SYSTEM* file_system, void* cell, std::uint64_t new_size,
-                              Boolean set_allocation_size, FSP_FSCTL_FILE_INFO* info) {
+  static NtStatus set_file_size(FSP_FILE_SYSTEM* file_system, void* cell, std::uint64_t new_size,
+                                Boolean set_allocation_size, FSP_FSCTL_FILE_INFO* info) {
     return guarded("SetFileSize", [&] {
       OperationTarget& target = target_of(file_system);
       return status_of(
@@ -213,7 +214,7 @@ struct FileSlots {
     });
   }
 
-  static NtStatus Rename(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* /*name*/, char16_t* new_name,
+  static NtStatus rename(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* /*name*/, char16_t* new_name,
                          Boolean replace_if_exists) {
     return guarded("Rename", [&] {
       OperationTarget& target = target_of(file_system);
@@ -222,8 +223,9 @@ struct FileSlots {
     });
   }
 
-  static NtStatus ReadDirectory(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* pattern, char16_t* marker,
-                                void* buffer, std::uint32_t length, std::uint32_t* bytes_transferred) {
+  static NtStatus read_directory(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* pattern,
+                                 char16_t* marker, void* buffer, std::uint32_t length,
+                                 std::uint32_t* bytes_transferred) {
     return guarded("ReadDirectory", [&] {
       if (bytes_transferred != nullptr) *bytes_transferred = 0;
       OperationTarget& target = target_of(file_system);
@@ -234,8 +236,8 @@ struct FileSlots {
     });
   }
 
-  static NtStatus GetDirInfoByName(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* name,
-                                   FSP_FSCTL_DIR_INFO* dir_info) {
+  static NtStatus get_dir_info_by_name(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* name,
+                                       FSP_FSCTL_DIR_INFO* dir_info) {
     return guarded("GetDirInfoByName", [&] {
       OperationTarget& target = target_of(file_system);
       return status_of(context(target).get_dir_info_by_name(file(cell), file_name(name), required(dir_info)),
@@ -243,20 +245,20 @@ struct FileSlots {
     });
   }
 
-  static NtStatus SetDelete(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* /*name*/,
-                            Boolean delete_file) {
+  static NtStatus set_delete(FSP_FILE_SYSTEM* file_system, void* cell, char16_t* /*name*/,
+                             Boolean delete_file) {
     return guarded("SetDelete", [&] {
       OperationTarget& target = target_of(file_system);
       return status_of(context(target).set_delete(file(cell), delete_file != 0), target);
     });
   }
 
-  static NtStatus CreateEx(FSP_FILE_SYSTEM* file_system, char16_t* name, std::uint32_t create_options,
-                           std::uint32_t granted_access, std::uint32_t /*attributes*/,
-                           void* /*security_descriptor*/, std::uint64_t allocation_size,
-                           void* /*extra_buffer*/, std::uint32_t /*extra_length*/,
-                           Boolean /*extra_buffer_is_reparse_point*/, void** cell,
-                           FSP_FSCTL_FILE_INFO* info) {
+  static NtStatus create_ex(FSP_FILE_SYSTEM* file_system, char16_t* name, std::uint32_t create_options,
+                            std::uint32_t granted_access, std::uint32_t /*attributes*/,
+                            void* /*security_descriptor*/, std::uint64_t allocation_size,
+                            void* /*extra_buffer*/, std::uint32_t /*extra_length*/,
+                            Boolean /*extra_buffer_is_reparse_point*/, void** cell,
+                            FSP_FSCTL_FILE_INFO* info) {
     return guarded("CreateEx", [&] {
       OperationTarget& target = target_of(file_system);
       required(cell);
@@ -266,10 +268,10 @@ struct FileSlots {
     });
   }
 
-  static NtStatus OverwriteEx(FSP_FILE_SYSTEM* file_system, void* cell, std::uint32_t /*attributes*/,
-                              Boolean /*replace_attributes*/, std::uint64_t allocation_size,
-                              winfsp::FILE_FULL_EA_INFORMATION* /*ea*/, std::uint32_t /*ea_length*/,
-                              FSP_FSCTL_FILE_INFO* info) {
+  static NtStatus overwrite_ex(FSP_FILE_SYSTEM* file_system, void* cell, std::uint32_t /*attributes*/,
+                               Boolean /*replace_attributes*/, std::uint64_t allocation_size,
+                               winfsp::FILE_FULL_EA_INFORMATION* /*ea*/, std::uint32_t /*ea_length*/,
+                               FSP_FSCTL_FILE_INFO* info) {
     return guarded("OverwriteEx", [&] {
       OperationTarget& target = target_of(file_system);
       return status_of(context(target).overwrite(file(cell), allocation_size, required(info)), target);
@@ -287,33 +289,33 @@ winfsp::FSP_FILE_SYSTEM_INTERFACE operation_table() {
   return {
       .GetVolumeInfo = detail::get_volume_info,
       .SetVolumeLabel_ = invalid_device_request,
-      .GetSecurityByName = Slots::GetSecurityByName,
+      .GetSecurityByName = Slots::get_security_by_name,
       .Create = nullptr,  // CreateEx serves
-      .Open = Slots::Open,
+      .Open = Slots::open,
       .Overwrite = nullptr,  // OverwriteEx serves
-      .Cleanup = Slots::Cleanup,
-      .Close = Slots::Close,
-      .Read = Slots::Read,
-      .Write = Slots::Write,
-      .Flush = Slots::Flush,
-      .GetFileInfo = Slots::GetFileInfo,
-      .SetBasicInfo = Slots::SetBasicInfo,
-      .SetFileSize = Slots::SetFileSize,
+      .Cleanup = Slots::cleanup,
+      .Close = Slots::close,
+      .Read = Slots::read,
+      .Write = Slots::write,
+      .Flush = Slots::flush,
+      .GetFileInfo = Slots::get_file_info,
+      .SetBasicInfo = Slots::set_basic_info,
+      .SetFileSize = Slots::set_file_size,
       .CanDelete = nullptr,  // SetDelete serves
-      .Rename = Slots::Rename,
+      .Rename = Slots::rename,
       .GetSecurity = invalid_device_request,
       .SetSecurity = invalid_device_request,
-      .ReadDirectory = Slots::ReadDirectory,
+      .ReadDirectory = Slots::read_directory,
       .ResolveReparsePoints = detail::resolve_reparse_points,
       .GetReparsePoint = invalid_device_request,
       .SetReparsePoint = invalid_device_request,
       .DeleteReparsePoint = invalid_device_request,
       .GetStreamInfo = detail::get_stream_info,
-      .GetDirInfoByName = Slots::GetDirInfoByName,
+      .GetDirInfoByName = Slots::get_dir_info_by_name,
       .Control = invalid_device_request,
-      .SetDelete = Slots::SetDelete,
-      .CreateEx = Slots::CreateEx,
-      .OverwriteEx = Slots::OverwriteEx,
+      .SetDelete = Slots::set_delete,
+      .CreateEx = Slots::create_ex,
+      .OverwriteEx = Slots::overwrite_ex,
       .GetEa = invalid_device_request,
       .SetEa = invalid_device_request,
       .Obsolete0 = nullptr,

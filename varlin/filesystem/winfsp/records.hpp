@@ -21,7 +21,6 @@ enum VolumeFlag : std::uint32_t {
   kCaseSensitiveSearch = 1u << 0,
   kCasePreservedNames = 1u << 1,
   kUnicodeOnDisk = 1u << 2,
-  kReadOnlyVolume = 1u << 9,
   kAlwaysUseDoubleBuffering = 1u << 12,
   kPassQueryDirectoryFileName = 1u << 13,
   kUmFileContextIsUserContext2 = 1u << 16,
