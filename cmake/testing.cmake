@@ -28,3 +28,12 @@ function(project_add_test name)
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${TEST_REPORT_PATH}/${name}.xml)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "GTEST_COLOR=no" TIMEOUT 600)
 endfunction()
+
+# copy_winfsp_stub_beside(target): the stand-in winfsp-x64.dll and its control client go next to a
+# Windows test program, where loading "winfsp-x64.dll" by its bare name finds the stand-in.
+function(copy_winfsp_stub_beside target)
+  add_dependencies(${target} winfsp_stub winfsp_stub_client)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:winfsp_stub> $<TARGET_FILE:winfsp_stub_client>
+            $<TARGET_FILE_DIR:${target}>)
+endfunction()

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <string>
 #include <vector>
 
+#include "child_process_win.hpp"
 #include "console_control.hpp"
 #include "console_input.hpp"
 #include "password.hpp"
@@ -15,18 +15,7 @@
 namespace varlin {
 namespace {
 
-struct ProbeRun {
-  DWORD exit_code = 0;
-  std::string output;
-  std::string errors;
-};
-
-std::wstring probe_path() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring self(path, length);
-  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"varlin_args_probe.exe";
-}
+using child_process::ChildRun;
 
 // The current environment without the program's variables, plus `extra` ("NAME=value" each).
 std::wstring environment_block(const std::vector<std::wstring>& extra) {
@@ -43,56 +32,12 @@ std::wstring environment_block(const std::vector<std::wstring>& extra) {
   return block;
 }
 
-std::string read_all(HANDLE pipe) {
-  std::string text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
-  CloseHandle(pipe);
-  // Standard output and error are text streams: their line ends arrive as CR LF.
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-  return text;
-}
-
-ProbeRun run_probe(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  HANDLE out_read, out_write, err_read, err_write;
-  EXPECT_TRUE(CreatePipe(&out_read, &out_write, &inherit, 0));
-  EXPECT_TRUE(CreatePipe(&err_read, &err_write, &inherit, 0));
-  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out_write;
-  startup.hStdError = err_write;
-  PROCESS_INFORMATION process{};
-  const std::wstring path = probe_path();
-  std::wstring command_line = L"\"" + path + L"\" " + arguments;
-  std::wstring block = environment_block(environment);
-  const BOOL started = CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                                      CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &process);
-  CloseHandle(out_write);
-  CloseHandle(err_write);
-  ProbeRun run;
-  if (!started) {
-    ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-    CloseHandle(out_read);
-    CloseHandle(err_read);
-    return run;
-  }
-  auto output = std::async(std::launch::async, read_all, out_read);
-  auto errors = std::async(std::launch::async, read_all, err_read);
-  if (WaitForSingleObject(process.hProcess, 30'000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 99);
-    ADD_FAILURE() << "the probe did not end";
-  }
-  GetExitCodeProcess(process.hProcess, &run.exit_code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  run.output = output.get();
-  run.errors = errors.get();
+// Runs the option probe; standard output and error are text streams, so their CR LF become LF.
+ChildRun run_probe(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
+  ChildRun run = child_process::run_child(child_process::program_folder() + L"varlin_args_probe.exe",
+                                          arguments, environment_block(environment));
+  run.output = child_process::without_carriage_returns(std::move(run.output));
+  run.errors = child_process::without_carriage_returns(std::move(run.errors));
   return run;
 }
 
@@ -113,7 +58,7 @@ TEST(WindowsEntry, ParsesWideArgumentsAndEnvironment) {
        {"user=(none)", "cache_ttl_seconds=0", "mount_point=[C:\\m n]"}},
   };
   for (const Case& test : cases) {
-    const ProbeRun run = run_probe(test.arguments, test.environment);
+    const ChildRun run = run_probe(test.arguments, test.environment);
     EXPECT_EQ(run.exit_code, 0u) << run.errors;
     EXPECT_EQ(run.errors, "");
     for (const std::string& line : test.expected_lines)
@@ -135,7 +80,7 @@ TEST(WindowsEntry, HelpAndErrorsEndTheProcess) {
       {L"--host a --user \xD800", 2, false, "error: invalid UTF-8 was detected in one or more arguments"},
   };
   for (const Case& test : cases) {
-    const ProbeRun run = run_probe(test.arguments);
+    const ChildRun run = run_probe(test.arguments);
     EXPECT_EQ(run.exit_code, test.exit_code) << test.first_line;
     const std::string& shown = test.on_standard_output ? run.output : run.errors;
     const std::string& other = test.on_standard_output ? run.errors : run.output;

@@ -2,15 +2,12 @@
 
 #include "morva/command/sign_on.hpp"
 
+#include "captured_events.hpp"
 #include "fake_ibmi/fake_server.hpp"
 #include "fake_ibmi/packet_builder.hpp"
 #include "reply_builder.hpp"
 
 #include <gtest/gtest.h>
-
-#include <spdlog/sinks/ringbuffer_sink.h>
-#include <spdlog/spdlog.h>
-
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 
@@ -356,31 +353,6 @@ TEST(CommandClient, SignsOnAndConnectsForReal) {
   EXPECT_EQ(object->object, "PAYROLL");
   EXPECT_EQ(object->object_type, "PGM");
 }
-
-// Captures the debug events of the library for the test's lifetime.
-class CapturedEvents {
- public:
-  CapturedEvents()
-      : sink_(std::make_shared<spdlog::sinks::ringbuffer_sink_mt>(64)), previous_(spdlog::default_logger()) {
-    auto logger = std::make_shared<spdlog::logger>("captured", sink_);
-    logger->set_level(spdlog::level::debug);
-    logger->set_pattern("%v");
-    spdlog::set_default_logger(logger);
-  }
-  ~CapturedEvents() { spdlog::set_default_logger(previous_); }
-
-  // The events, without their line ends.
-  std::vector<std::string> lines() const {
-    std::vector<std::string> lines = sink_->last_formatted();
-    for (std::string& line : lines)
-      while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return lines;
-  }
-
- private:
-  std::shared_ptr<spdlog::sinks::ringbuffer_sink_mt> sink_;
-  std::shared_ptr<spdlog::logger> previous_;
-};
 
 TEST(CommandClient, LogsOnlyTheStartServerPacketAsSensitive) {
   FakeServer server(opened());

@@ -1,9 +1,6 @@
 #include "morva/server/packet_stream.hpp"
 
 #include <gtest/gtest.h>
-#include <spdlog/pattern_formatter.h>
-#include <spdlog/sinks/ringbuffer_sink.h>
-#include <spdlog/spdlog.h>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
@@ -16,6 +13,7 @@
 #include <chrono>
 #include <optional>
 
+#include "captured_events.hpp"
 #include "fake_ibmi/hex.hpp"
 
 namespace morva::server {
@@ -198,25 +196,6 @@ TEST(WritePacket, ZeroesOnlySensitivePacketsWhateverTheWriteDid) {
     }
   }
 }
-
-// Collects the formatted diagnostic events while it lives.
-class CapturedEvents {
- public:
-  CapturedEvents() : previous_(spdlog::default_logger()) {
-    auto logger = std::make_shared<spdlog::logger>("captured", sink_);
-    logger->set_formatter(
-        std::make_unique<spdlog::pattern_formatter>("%v", spdlog::pattern_time_type::utc, ""));
-    logger->set_level(spdlog::level::debug);
-    spdlog::set_default_logger(logger);
-  }
-  ~CapturedEvents() { spdlog::set_default_logger(previous_); }
-  std::vector<std::string> lines() const { return sink_->last_formatted(); }
-
- private:
-  std::shared_ptr<spdlog::logger> previous_;
-  std::shared_ptr<spdlog::sinks::ringbuffer_sink_mt> sink_ =
-      std::make_shared<spdlog::sinks::ringbuffer_sink_mt>(8);
-};
 
 TEST(PacketEvents, NameThePacketItsLengthAndSensitivity) {
   CapturedEvents events;

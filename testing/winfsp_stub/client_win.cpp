@@ -1,0 +1,120 @@
+// winfsp_stub_client MOUNT-POINT COMMAND [ARGUMENT...]: sends one request to the control pipe of a file
+// system that the stand-in winfsp-x64.dll serves and prints the reply. "write PATH LOCAL-FILE" sends the
+// local file's bytes. Exit codes: 0 done, 1 the request failed, 2 usage, 3 no such mount.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "control_request.hpp"
+#include "pipe_io_win.hpp"
+#include "unicode_text.hpp"
+
+namespace {
+
+constexpr DWORD kConnectTimeoutMs = 10'000;
+constexpr DWORD kReplyTimeoutMs = 120'000;
+
+constexpr char kUsage[] =
+    "usage: winfsp_stub_client MOUNT-POINT COMMAND [ARGUMENT...]\n"
+    "commands: volume | params | stat PATH | dir PATH | find DIR NAME | read PATH | write PATH LOCAL-FILE |\n"
+    "          mkdir PATH | delete PATH | rename PATH NEW-PATH | stop\n";
+
+std::vector<std::string> arguments() {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> words;
+  for (int i = 1; wide != nullptr && i < count; ++i) {
+    std::string word;
+    varlin::append_utf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide[i])), word);
+    words.push_back(std::move(word));
+  }
+  LocalFree(wide);
+  return words;
+}
+
+void write_to(DWORD stream, std::string_view text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(stream), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+HANDLE connect(const std::wstring& name) {
+  const ULONGLONG deadline = GetTickCount64() + kConnectTimeoutMs;
+  while (GetTickCount64() < deadline) {
+    HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) return pipe;
+    if (GetLastError() == ERROR_PIPE_BUSY)
+      WaitNamedPipeW(name.c_str(), 500);
+    else
+      Sleep(50);  // between two instances, or not started yet
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+int main() {
+  std::vector<std::string> words = arguments();
+  if (words.size() < 2) {
+    write_to(STD_ERROR_HANDLE, kUsage);
+    return 2;
+  }
+  const std::string mount_text = words.front();
+  std::u16string mount_point;
+  varlin::append_utf16(mount_text, mount_point);
+  words.erase(words.begin());
+
+  std::string payload;
+  if (words.front() == "write") {
+    if (words.size() != 3) {
+      write_to(STD_ERROR_HANDLE, kUsage);
+      return 2;
+    }
+    std::ifstream file(std::filesystem::path(std::u8string(words[2].begin(), words[2].end())),
+                       std::ios::binary);
+    if (!file) {
+      write_to(STD_ERROR_HANDLE, "winfsp_stub_client: cannot read " + words[2] + "\n");
+      return 2;
+    }
+    payload.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    words[2] = std::to_string(payload.size());
+  }
+
+  const std::u16string pipe_name = winfsp_stub::control_pipe_name(mount_point);
+  HANDLE pipe = connect(std::wstring(pipe_name.begin(), pipe_name.end()));
+  if (pipe == INVALID_HANDLE_VALUE) {
+    write_to(STD_ERROR_HANDLE, "winfsp_stub_client: no mount at " + mount_text + "\n");
+    return 3;
+  }
+  std::string reply;
+  bool complete = winfsp_stub::write_all(pipe, winfsp_stub::request_line(words) + payload, kReplyTimeoutMs);
+  while (complete) {
+    static char buffer[64 * 1024];
+    const std::optional<DWORD> count = winfsp_stub::read_some(pipe, buffer, sizeof(buffer), kReplyTimeoutMs);
+    if (!count || *count == 0) {
+      complete = count.has_value();
+      break;
+    }
+    reply.append(buffer, *count);
+  }
+  CloseHandle(pipe);
+
+  const std::size_t line_end = reply.find('\n');
+  if (!complete || line_end == std::string::npos) {
+    write_to(STD_ERROR_HANDLE, "winfsp_stub_client: no complete reply\n");
+    return 1;
+  }
+  if (reply.compare(0, line_end, "OK") != 0) {
+    write_to(STD_ERROR_HANDLE, reply.substr(0, line_end + 1));
+    return 1;
+  }
+  write_to(STD_OUTPUT_HANDLE, std::string_view(reply).substr(line_end + 1));
+  return 0;
+}

@@ -1,0 +1,69 @@
+#include "pipe_io_win.hpp"
+
+#include <algorithm>
+
+namespace winfsp_stub {
+
+namespace {
+
+// One overlapped operation with its own event.
+class Overlapped {
+ public:
+  Overlapped() { operation_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  Overlapped(const Overlapped&) = delete;
+  Overlapped& operator=(const Overlapped&) = delete;
+  ~Overlapped() { CloseHandle(operation_.hEvent); }
+
+  OVERLAPPED* get() { return &operation_; }
+
+  // Waits for the operation that returned `started` (its BOOL result); the byte count, or nothing.
+  std::optional<DWORD> finish(HANDLE handle, BOOL started, DWORD timeout_ms, HANDLE cancel) {
+    if (!started && GetLastError() != ERROR_IO_PENDING) return std::nullopt;
+    const HANDLE events[2] = {operation_.hEvent, cancel};
+    const DWORD woken = WaitForMultipleObjects(cancel != nullptr ? 2 : 1, events, FALSE, timeout_ms);
+    if (woken != WAIT_OBJECT_0) CancelIoEx(handle, &operation_);
+    DWORD count = 0;
+    if (!GetOverlappedResult(handle, &operation_, &count, TRUE) || woken != WAIT_OBJECT_0)
+      return std::nullopt;
+    return count;
+  }
+
+ private:
+  OVERLAPPED operation_{};
+};
+
+bool is_end_of_stream(DWORD error) {
+  return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_HANDLE_EOF;
+}
+
+}  // namespace
+
+std::optional<DWORD> read_some(HANDLE pipe, void* buffer, DWORD size, DWORD timeout_ms, HANDLE cancel) {
+  Overlapped operation;
+  const BOOL started = ReadFile(pipe, buffer, size, nullptr, operation.get());
+  if (!started && is_end_of_stream(GetLastError())) return 0;
+  const std::optional<DWORD> count = operation.finish(pipe, started, timeout_ms, cancel);
+  if (!count && is_end_of_stream(GetLastError())) return 0;
+  return count;
+}
+
+bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms) {
+  while (!data.empty()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1 << 20));
+    Overlapped operation;
+    const BOOL started = WriteFile(pipe, data.data(), chunk, nullptr, operation.get());
+    const std::optional<DWORD> written = operation.finish(pipe, started, timeout_ms, nullptr);
+    if (!written || *written == 0) return false;
+    data.remove_prefix(*written);
+  }
+  return true;
+}
+
+bool wait_for_client(HANDLE pipe, HANDLE cancel) {
+  Overlapped operation;
+  const BOOL started = ConnectNamedPipe(pipe, operation.get());
+  if (!started && GetLastError() == ERROR_PIPE_CONNECTED) return true;
+  return operation.finish(pipe, started, INFINITE, cancel).has_value();
+}
+
+}  // namespace winfsp_stub
