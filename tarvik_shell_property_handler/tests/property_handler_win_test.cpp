@@ -14,6 +14,7 @@
 
 #include "com_test_support_win.hpp"
 #include "property_handler_factory_win.hpp"
+#include "sample_member.hpp"
 
 namespace tarvik {
 namespace {
@@ -23,15 +24,6 @@ using testing::query;
 
 constexpr HRESULT kAlreadyInitialized = static_cast<HRESULT>(0x800704DF);
 constexpr HRESULT kNoUnicodeTranslation = static_cast<HRESULT>(0x80070459);
-
-const MetadataResult kMember{"/result/path",
-                             {.path = "/QSYS.LIB/L.LIB/F.FILE/M.MBR",
-                              .library = "L",
-                              .source_file = "F",
-                              .member = "M",
-                              .source_type = "",
-                              .ccsid = 37,
-                              .description = "Hello \xC3\xA6"}};
 
 // The stand-in fetch: what it was asked and what it answers, for the one test running.
 struct FakeFetch {
@@ -54,7 +46,7 @@ class PropertyStore : public ::testing::Test {
  protected:
   PropertyStore() {
     FakeFetch::paths.clear();
-    FakeFetch::answer = kMember;
+    FakeFetch::answer = testing::kSampleMember;
     FakeFetch::throws = false;
     FakeFetch::entered = FakeFetch::proceed = nullptr;
     handler_.reset(make_com_object<PropertyHandler>(&FakeFetch::fetch)->identity());

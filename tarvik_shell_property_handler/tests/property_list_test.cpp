@@ -2,28 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include "sample_member.hpp"
+
 namespace tarvik {
 namespace {
 
 TEST(BuildPropertyList, ListsAMembersFieldsInOrder) {
-  const MetadataResult result{"/result/path",
-                              {.path = "/QSYS.LIB/L.LIB/F.FILE/M.MBR",
-                               .library = "L",
-                               .source_file = "F",
-                               .member = "M",
-                               .source_type = "",
-                               .ccsid = 37,
-                               .description = "Hello"}};
   const std::vector<PropertyEntry> expected{
       {PKEY_Ibmi_Path, u"/QSYS.LIB/L.LIB/F.FILE/M.MBR"},
-      {PKEY_Title, u"Hello"},
+      {PKEY_Title, u"Hello \u00E6"},
       {PKEY_Ibmi_Library, u"L"},
       {PKEY_Ibmi_SourceFile, u"F"},
       {PKEY_Ibmi_Member, u"M"},
       {PKEY_Ibmi_Ccsid, 37u},
-      {PKEY_Ibmi_Description, u"Hello"},
+      {PKEY_Ibmi_Description, u"Hello \u00E6"},
   };
-  EXPECT_EQ(build_property_list(result), expected);
+  EXPECT_EQ(build_property_list(testing::kSampleMember), expected);
 }
 
 TEST(BuildPropertyList, EveryFieldInItsPlace) {
