@@ -4,8 +4,13 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
 
 namespace child_process {
 
@@ -18,9 +23,56 @@ struct ChildRun {
 // The folder of the running program, ending with a backslash.
 std::wstring program_folder();
 
-// Runs `path` with `arguments` after its quoted path, with `environment` (a block of "NAME=value"
-// strings, each ended by a zero, and one more zero) or else the current environment, and waits at most
-// `timeout_ms`; a child that does not end in time is ended and fails the test.
+// The current environment without the mount program's variables (MORVA_*, VARLIN_*), plus `extra`
+// ("NAME=value" each), as a block for CreateProcessW.
+std::wstring environment_block(const std::vector<std::wstring>& extra);
+
+// A child process that runs while the test writes its standard input and reads its output. A child
+// still running when this is destroyed is ended.
+class RunningChild {
+ public:
+  // Starts `path` with `arguments` after its quoted path, with `environment` (a block of "NAME=value"
+  // strings, each ended by a zero, and one more zero) or else the current environment.
+  RunningChild(const std::wstring& path, const std::wstring& arguments,
+               std::optional<std::wstring> environment = std::nullopt);
+  RunningChild(const RunningChild&) = delete;
+  RunningChild& operator=(const RunningChild&) = delete;
+  ~RunningChild();
+
+  bool started() const { return process_ != nullptr; }
+
+  // Waits until standard output holds `text`; false when the output ends or the time passes first.
+  bool wait_for_output(std::string_view text, DWORD timeout_ms);
+
+  void write_input(std::string_view text);
+  void close_input();
+
+  // Waits for the child to end and for its output to be read; nothing when it is still running after
+  // `timeout_ms`.
+  std::optional<DWORD> wait(DWORD timeout_ms);
+
+  std::string output() const;
+  std::string errors() const;
+
+ private:
+  struct Stream {
+    std::string text;
+    bool ended = false;
+  };
+
+  void read_into(HANDLE pipe, Stream& stream);
+
+  HANDLE process_ = nullptr;
+  HANDLE input_ = nullptr;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  Stream output_;
+  Stream errors_;
+  std::vector<std::thread> readers_;
+};
+
+// Runs `path` with `arguments`, standard input closed, and waits at most `timeout_ms`; a child that
+// does not end in time is ended and fails the test.
 ChildRun run_child(const std::wstring& path, const std::wstring& arguments,
                    std::optional<std::wstring> environment = std::nullopt, DWORD timeout_ms = 30'000);
 

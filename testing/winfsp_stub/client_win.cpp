@@ -44,20 +44,6 @@ void write_to(DWORD stream, std::string_view text) {
   WriteFile(GetStdHandle(stream), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-HANDLE connect(const std::wstring& name) {
-  const ULONGLONG deadline = GetTickCount64() + kConnectTimeoutMs;
-  while (GetTickCount64() < deadline) {
-    HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) return pipe;
-    if (GetLastError() == ERROR_PIPE_BUSY)
-      WaitNamedPipeW(name.c_str(), 500);
-    else
-      Sleep(50);  // between two instances, or not started yet
-  }
-  return INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 int main() {
@@ -88,33 +74,23 @@ int main() {
   }
 
   const std::u16string pipe_name = winfsp_stub::control_pipe_name(mount_point);
-  HANDLE pipe = connect(std::wstring(pipe_name.begin(), pipe_name.end()));
-  if (pipe == INVALID_HANDLE_VALUE) {
+  const auto reply =
+      pipe_io::request_reply(std::wstring(pipe_name.begin(), pipe_name.end()),
+                             winfsp_stub::request_line(words) + payload, kConnectTimeoutMs, kReplyTimeoutMs);
+  if (!reply && reply.error() == pipe_io::ExchangeFailure::no_pipe) {
     write_to(STD_ERROR_HANDLE, "winfsp_stub_client: no mount at " + mount_text + "\n");
     return 3;
   }
-  std::string reply;
-  bool complete = winfsp_stub::write_all(pipe, winfsp_stub::request_line(words) + payload, kReplyTimeoutMs);
-  while (complete) {
-    static char buffer[64 * 1024];
-    const std::optional<DWORD> count = winfsp_stub::read_some(pipe, buffer, sizeof(buffer), kReplyTimeoutMs);
-    if (!count || *count == 0) {
-      complete = count.has_value();
-      break;
-    }
-    reply.append(buffer, *count);
-  }
-  CloseHandle(pipe);
 
-  const std::size_t line_end = reply.find('\n');
-  if (!complete || line_end == std::string::npos) {
+  const std::size_t line_end = reply ? reply->find('\n') : std::string::npos;
+  if (line_end == std::string::npos) {
     write_to(STD_ERROR_HANDLE, "winfsp_stub_client: no complete reply\n");
     return 1;
   }
-  if (reply.compare(0, line_end, "OK") != 0) {
-    write_to(STD_ERROR_HANDLE, reply.substr(0, line_end + 1));
+  if (reply->compare(0, line_end, "OK") != 0) {
+    write_to(STD_ERROR_HANDLE, reply->substr(0, line_end + 1));
     return 1;
   }
-  write_to(STD_OUTPUT_HANDLE, std::string_view(reply).substr(line_end + 1));
+  write_to(STD_OUTPUT_HANDLE, std::string_view(*reply).substr(line_end + 1));
   return 0;
 }

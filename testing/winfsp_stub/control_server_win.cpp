@@ -8,6 +8,10 @@ namespace winfsp_stub {
 
 namespace {
 
+using pipe_io::read_some;
+using pipe_io::wait_for_client;
+using pipe_io::write_all;
+
 constexpr DWORD kBufferSize = 64 * 1024;
 constexpr DWORD kTransferTimeoutMs = 10'000;
 constexpr auto kRequestTimeout = std::chrono::seconds(60);

@@ -40,7 +40,15 @@ std::error_code system_error(DWORD code) {
   return {static_cast<int>(code), std::system_category()};
 }
 
+// Whether a pipe of the name exists: one that Windows refuses to let a first instance join and that Wine
+// lets it join in spite of FILE_FLAG_FIRST_PIPE_INSTANCE, so that two mounts would share one name.
+bool pipe_name_taken(const std::wstring& name) {
+  return WaitNamedPipeW(name.c_str(), 1) || GetLastError() == ERROR_SEM_TIMEOUT;
+}
+
 morva::Result<Pipe> create_instance(const Strand& strand, const std::wstring& name, bool first) {
+  if (first && pipe_name_taken(name))
+    return std::unexpected(morva::Error::system(system_error(ERROR_ACCESS_DENIED)));
   DWORD open_mode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED;
   if (first) open_mode |= FILE_FLAG_FIRST_PIPE_INSTANCE;
   HANDLE handle = CreateNamedPipeW(

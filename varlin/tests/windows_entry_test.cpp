@@ -17,25 +17,10 @@ namespace {
 
 using child_process::ChildRun;
 
-// The current environment without the program's variables, plus `extra` ("NAME=value" each).
-std::wstring environment_block(const std::vector<std::wstring>& extra) {
-  std::wstring block;
-  const wchar_t* strings = GetEnvironmentStringsW();
-  for (const wchar_t* entry = strings; *entry != 0; entry += std::wcslen(entry) + 1) {
-    const std::wstring_view text(entry);
-    if (_wcsnicmp(entry, L"MORVA_", 6) == 0 || _wcsnicmp(entry, L"VARLIN_", 7) == 0) continue;
-    block.append(text).push_back(0);
-  }
-  FreeEnvironmentStringsW(const_cast<wchar_t*>(strings));
-  for (const std::wstring& entry : extra) block.append(entry).push_back(0);
-  block.push_back(0);
-  return block;
-}
-
 // Runs the option probe; standard output and error are text streams, so their CR LF become LF.
 ChildRun run_probe(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
   ChildRun run = child_process::run_child(child_process::program_folder() + L"varlin_args_probe.exe",
-                                          arguments, environment_block(environment));
+                                          arguments, child_process::environment_block(environment));
   run.output = child_process::without_carriage_returns(std::move(run.output));
   run.errors = child_process::without_carriage_returns(std::move(run.errors));
   return run;

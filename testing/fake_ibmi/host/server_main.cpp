@@ -1,11 +1,13 @@
 // fake_ibmi_server: a fake IBM i for the demo and for end-to-end tests of the mount program. It serves a
 // tree described in JSON (the built-in demo by default) with the sign-on, file and remote-command
 // servers on one address, prints one line when it is ready and stops on SIGINT, SIGTERM or the end
-// of its standard input.
+// of its standard input. A Windows program under Wine can hand a native child files but no pipes, so
+// it can also be stopped by creating a file, and end with the process that started it.
 #include <signal.h>
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -16,6 +18,7 @@
 #include <asio/io_context.hpp>
 #include <asio/post.hpp>
 #include <asio/signal_set.hpp>
+#include <asio/steady_timer.hpp>
 
 #include "fake_ibmi/host/fake_host.hpp"
 #include "fake_ibmi/host/host_description.hpp"
@@ -24,15 +27,20 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: fake_ibmi_server [--address ADDRESS] [--tree FILE.json] [--signon-port N] [--file-port N]\n"
-    "                        [--command-port N] [--keep-stdin]\n"
+    "                        [--command-port N] [--keep-stdin] [--stop-file FILE] [--exit-with-parent]\n"
     "Serves a fake IBM i on ADDRESS (127.0.0.2) at the IBM i ports (8476, 8473, 8475; 0 lets the system\n"
-    "choose) until SIGINT, SIGTERM or the end of standard input (with --keep-stdin, signals only).\n";
+    "choose) until SIGINT, SIGTERM or the end of standard input (with --keep-stdin, signals only), once\n"
+    "FILE exists, or (with --exit-with-parent) once the process that started it has ended.\n";
+
+constexpr auto kWatchInterval = std::chrono::milliseconds(100);
 
 struct Options {
   std::string address = "127.0.0.2";
   std::optional<std::string> tree;
   fake_ibmi::HostPorts ports = fake_ibmi::kIbmiPorts;
   bool watch_stdin = true;
+  std::optional<std::string> stop_file;
+  bool exit_with_parent = false;
 };
 
 std::optional<std::uint16_t> port_of(std::string_view text) {
@@ -51,6 +59,10 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
       options.watch_stdin = false;
       continue;
     }
+    if (option == "--exit-with-parent") {
+      options.exit_with_parent = true;
+      continue;
+    }
     if (i + 1 == argc) {
       error = "missing value of " + std::string(option);
       return std::nullopt;
@@ -64,6 +76,8 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
       options.address = value;
     } else if (option == "--tree") {
       options.tree = value;
+    } else if (option == "--stop-file") {
+      options.stop_file = value;
     } else if (port != nullptr && port_of(value)) {
       *port = *port_of(value);
     } else {
@@ -73,6 +87,22 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
     }
   }
   return options;
+}
+
+// Checks now and then whether the stop file exists or the parent has gone (the process is then
+// adopted by another), and stops `io` when either happens.
+void watch_stop_conditions(asio::io_context& io, asio::steady_timer& timer, const Options& options,
+                           pid_t parent) {
+  timer.expires_after(kWatchInterval);
+  timer.async_wait([&io, &timer, &options, parent](std::error_code error) {
+    if (error) return;
+    const bool stop_file_exists = options.stop_file && access(options.stop_file->c_str(), F_OK) == 0;
+    const bool orphaned = options.exit_with_parent && getppid() != parent;
+    if (stop_file_exists || orphaned)
+      io.stop();
+    else
+      watch_stop_conditions(io, timer, options, parent);
+  });
 }
 
 }  // namespace
@@ -117,6 +147,8 @@ int main(int argc, char** argv) {
       asio::post(io, [&io] { io.stop(); });
     }).detach();
   }
+  asio::steady_timer watch(io);
+  if (options->stop_file || options->exit_with_parent) watch_stop_conditions(io, watch, *options, getppid());
   io.run();
   host->stop();
   return 0;

@@ -22,10 +22,10 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 
-// The server program with pipes for its standard input, output and error.
+// The server program (or a program that starts it) with pipes for its standard input, output and error.
 class ServerProcess {
  public:
-  explicit ServerProcess(const std::vector<std::string>& arguments) {
+  explicit ServerProcess(const std::vector<std::string>& arguments, const char* program = FAKE_IBMI_SERVER) {
     int input[2], output[2], errors[2];
     if (pipe(input) != 0 || pipe(output) != 0 || pipe(errors) != 0) throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
@@ -34,12 +34,12 @@ class ServerProcess {
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
     for (const int fd : {input[1], output[0], errors[0]}) posix_spawn_file_actions_addclose(&actions, fd);
-    std::vector<std::string> all{FAKE_IBMI_SERVER};
+    std::vector<std::string> all{program};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, FAKE_IBMI_SERVER, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, program, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     for (const int fd : {input[0], output[1], errors[1]}) close(fd);
     input_ = input[1];
@@ -171,6 +171,34 @@ TEST(FakeServerProgram, ServesADescribedTreeUntilItIsTerminated) {
   EXPECT_TRUE(list_as(ports, "ALICE", "Wonder1", "/alice")) << "still serving after the end of its input";
   server.signal(SIGTERM);
   EXPECT_EQ(server.wait(), 0);
+}
+
+TEST(FakeServerProgram, StopsOnceItsStopFileExists) {
+  const auto stop_file =
+      std::filesystem::temp_directory_path() / ("fake_ibmi_stop_" + std::to_string(getpid()));
+  std::vector<std::string> arguments = kAnyPorts;
+  arguments.insert(arguments.end(), {"--keep-stdin", "--stop-file", stop_file.string()});
+  ServerProcess server(arguments);
+  const HostPorts ports = ready_ports(server);
+  EXPECT_TRUE(list_as(ports, "demo", "demo", "/home"));
+  std::ofstream{stop_file};
+  EXPECT_EQ(server.wait(), 0);
+  std::filesystem::remove(stop_file);
+}
+
+TEST(FakeServerProgram, EndsWithTheProcessThatStartedIt) {
+  // A shell starts the server and waits for its own input to end; the server outlives it briefly.
+  std::string command = std::string(FAKE_IBMI_SERVER) + " --exit-with-parent --keep-stdin";
+  for (const std::string& argument : kAnyPorts) command += " " + argument;
+  ServerProcess shell({"-c", command + " & cat >/dev/null"}, "/bin/sh");
+  const HostPorts ports = ready_ports(shell);
+  EXPECT_TRUE(list_as(ports, "demo", "demo", "/home"));
+  shell.close_input();
+  EXPECT_EQ(shell.wait(), 0);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(shell.read_line()) << "the server's end of the output is closed once it has ended";
+  EXPECT_LT(std::chrono::steady_clock::now() - started, kTimeLimit);
+  EXPECT_FALSE(list_as(ports, "demo", "demo", "/home"));
 }
 
 TEST(FakeServerProgram, ReportsWhatKeepsItFromServing) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace winfsp_stub {
+namespace pipe_io {
 
 namespace {
 
@@ -36,6 +36,20 @@ bool is_end_of_stream(DWORD error) {
   return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_HANDLE_EOF;
 }
 
+HANDLE connect(const std::wstring& name, DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  do {
+    HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) return pipe;
+    if (GetLastError() == ERROR_PIPE_BUSY)
+      WaitNamedPipeW(name.c_str(), 500);
+    else
+      Sleep(50);  // between two instances, or not started yet
+  } while (GetTickCount64() < deadline);
+  return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 std::optional<DWORD> read_some(HANDLE pipe, void* buffer, DWORD size, DWORD timeout_ms, HANDLE cancel) {
@@ -59,6 +73,26 @@ bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms) {
   return true;
 }
 
+std::expected<std::string, ExchangeFailure> request_reply(const std::wstring& name, std::string_view request,
+                                                          DWORD connect_timeout_ms, DWORD reply_timeout_ms) {
+  HANDLE pipe = connect(name, connect_timeout_ms);
+  if (pipe == INVALID_HANDLE_VALUE) return std::unexpected(ExchangeFailure::no_pipe);
+  std::string reply;
+  bool complete = write_all(pipe, request, reply_timeout_ms);
+  while (complete) {
+    static thread_local char buffer[64 * 1024];
+    const std::optional<DWORD> count = read_some(pipe, buffer, sizeof(buffer), reply_timeout_ms);
+    if (!count || *count == 0) {
+      complete = count.has_value();
+      break;
+    }
+    reply.append(buffer, *count);
+  }
+  CloseHandle(pipe);
+  if (!complete) return std::unexpected(ExchangeFailure::incomplete_reply);
+  return reply;
+}
+
 bool wait_for_client(HANDLE pipe, HANDLE cancel) {
   Overlapped operation;
   const BOOL started = ConnectNamedPipe(pipe, operation.get());
@@ -66,4 +100,4 @@ bool wait_for_client(HANDLE pipe, HANDLE cancel) {
   return operation.finish(pipe, started, INFINITE, cancel).has_value();
 }
 
-}  // namespace winfsp_stub
+}  // namespace pipe_io
