@@ -26,6 +26,9 @@ void append_utf8(std::u16string_view units, Out& out) {
   }
 }
 
+// UTF-16 as UTF-8, each unpaired surrogate replaced by U+FFFD.
+std::string utf8_replacing_lone_surrogates(std::u16string_view units);
+
 // Appends UTF-8 as UTF-16 code units to `out`; a malformed sequence becomes U+FFFD.
 void append_utf16(std::string_view text, std::u16string& out);
 

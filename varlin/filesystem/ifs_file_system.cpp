@@ -118,7 +118,7 @@ StatusResult<EntryInfo> IfsFileSystem::lookup_entry(std::string_view path) {
   return entry;
 }
 
-std::pair<std::uint64_t, std::uint64_t> IfsFileSystem::volume_space() {
+VolumeSize IfsFileSystem::volume_space() {
   VolumeSpace known;
   {
     std::lock_guard lock(volume_space_mutex_);

@@ -12,6 +12,7 @@
 #include "filesystem/clock.hpp"
 #include "filesystem/connection_lock.hpp"
 #include "filesystem/entry_info.hpp"
+#include "filesystem/file_system_context.hpp"
 #include "filesystem/metadata_cache.hpp"
 #include "filesystem/open_file.hpp"
 #include "filesystem/remote_root.hpp"
@@ -49,7 +50,7 @@ struct MountSettings {
 // The file-system context of one mount: its runtime, its two IBM i connections, its remote root, its
 // caches and its open files. WinFsp's dispatcher threads call it concurrently; the connections and the
 // metadata cache are shared with the metadata pipe.
-class IfsFileSystem {
+class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
  public:
   // Signs on, opens both connections, reads the storage figures, checks the remote root and proves it
   // readable. Blocks the calling thread until done.
@@ -60,15 +61,13 @@ class IfsFileSystem {
                                                                Lifetime cache_ttl);
   static morva::Result<std::unique_ptr<IfsFileSystem>> connect(MountSettings settings);
 
-  IfsFileSystem(const IfsFileSystem&) = delete;
-  IfsFileSystem& operator=(const IfsFileSystem&) = delete;
-  ~IfsFileSystem();
+  ~IfsFileSystem() override;
 
 #ifdef _WIN32
   // Serves the mount's metadata pipe until `stop_metadata_pipe` or the context's release.
   morva::Result<void> start_metadata_pipe(std::uint32_t mount_id);
 #endif
-  void stop_metadata_pipe();
+  void stop_metadata_pipe() override;
 
   const std::string& remote_root() const {
     return remote_root_;
@@ -79,6 +78,41 @@ class IfsFileSystem {
   std::uint64_t max_file_size() const {
     return max_file_size_;
   }
+
+  // The WinFsp operations: names, opening, reading and listing.
+  OperationResult<std::uint32_t> get_security_by_name(FileName name) override;
+  OperationResult<OpenFileRef> open(FileName name, std::uint32_t create_options, std::uint32_t granted_access,
+                                    winfsp::FSP_FSCTL_OPEN_FILE_INFO& info) override;
+  OperationResult<void> get_file_info(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  OperationResult<std::uint32_t> read(const OpenFileRef& file, std::span<std::byte> buffer,
+                                      std::uint64_t offset) override;
+  OperationResult<std::uint32_t> read_directory(const OpenFileRef& file, std::optional<FileName> pattern,
+                                                std::optional<FileName> marker,
+                                                DirectoryBuffer& buffer) override;
+  OperationResult<void> get_dir_info_by_name(const OpenFileRef& file, FileName name,
+                                             winfsp::FSP_FSCTL_DIR_INFO& dir_info) override;
+
+  // The WinFsp operations that change files or end their use.
+  OperationResult<std::uint32_t> write(const OpenFileRef& file, std::span<const std::byte> data,
+                                       std::uint64_t offset, bool write_to_end_of_file, bool constrained_io,
+                                       winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  OperationResult<void> flush(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  void cleanup(const OpenFileRef& file, std::uint32_t flags) override;
+  void close(OpenFileRef file) override;
+  OperationResult<OpenFileRef> create(FileName name, std::uint32_t create_options,
+                                      std::uint32_t granted_access, std::uint64_t allocation_size,
+                                      winfsp::FSP_FSCTL_OPEN_FILE_INFO& info) override;
+  OperationResult<void> overwrite(const OpenFileRef& file, std::uint64_t allocation_size,
+                                  winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  OperationResult<void> set_file_size(const OpenFileRef& file, std::uint64_t new_size,
+                                      bool set_allocation_size, winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  OperationResult<void> set_basic_info(const OpenFileRef& file, std::uint64_t last_write_time,
+                                       winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  OperationResult<void> set_delete(const OpenFileRef& file, bool delete_file) override;
+  OperationResult<void> rename(const OpenFileRef& file, FileName new_name, bool replace_if_exists) override;
+
+  // The remote path of a name as WinFsp passes it; a "." or ".." component or a '/' is invalid input.
+  OperationResult<std::string> remote_path(FileName name) const;
 
   // Entries and listings, read through their caches.
   StatusResult<EntryInfo> lookup_entry(std::string_view path);
@@ -105,7 +139,7 @@ class IfsFileSystem {
   void retarget_open_handles(std::string_view from, std::string_view to);
 
   // Total and free bytes, asked of the IBM i at most once per cache lifetime.
-  std::pair<std::uint64_t, std::uint64_t> volume_space();
+  VolumeSize volume_space() override;
 
   // Runs one library operation under the connection's lock, blocking this thread (never one of the
   // runtime's) until it is done.
@@ -116,6 +150,9 @@ class IfsFileSystem {
   IfsFileSystem(std::unique_ptr<Runtime> runtime, morva::ifs::IfsClient ifs,
                 morva::command::CommandClient command, std::string remote_root, const MountSettings& settings,
                 VolumeSpace space);
+
+  // A buffered file's content written back when it has unsaved changes.
+  StatusResult<void> write_back(OpenFile& file);
 
   template <typename Operation>
   auto with_ifs(Operation operation) {

@@ -37,10 +37,6 @@ std::optional<ObjectName> object_name_of(const IfsEntry& entry) {
   return ObjectName{entry.name.substr(0, dot), std::move(type)};
 }
 
-std::string mount_path(std::string_view directory, std::string_view name) {
-  return directory == "/" ? fmt::format("/{}", name) : fmt::format("{}/{}", directory, name);
-}
-
 }  // namespace
 
 StatusResult<std::vector<DirEntry>> IfsFileSystem::list_directory(std::string_view path) {
@@ -98,7 +94,7 @@ StatusResult<std::vector<DirEntry>> IfsFileSystem::list_directory(std::string_vi
     }
 
     std::string name = morva::server::display_name(path, listed_entry);
-    std::string entry_path = mount_path(path, name);
+    std::string entry_path = join_path(path, name);
     metadata_cache_.fill_from_listing(entry_path, resolved, listed_entry.name, listed_entry);
     paths.push_back(std::move(entry_path));
     entries.push_back(

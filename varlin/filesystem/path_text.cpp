@@ -65,6 +65,13 @@ std::string_view library_name(std::string_view component) {
   return component;
 }
 
+std::string join_path(std::string_view directory, std::string_view name) {
+  std::string path(directory == "/" ? "" : directory);
+  path += '/';
+  path += name;
+  return path;
+}
+
 bool is_at_or_below(std::string_view key, std::string_view path) {
   return key.starts_with(path) && (key.size() == path.size() || key[path.size()] == '/');
 }

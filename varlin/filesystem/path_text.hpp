@@ -24,6 +24,9 @@ std::vector<std::string> path_components(std::string_view path);
 // A library's name from its component: without a trailing ".LIB" in any ASCII case.
 std::string_view library_name(std::string_view component);
 
+// The name below the directory: "/name" under "/", "directory/name" elsewhere.
+std::string join_path(std::string_view directory, std::string_view name);
+
 // Whether `key` is `path` itself or lies below it ("/a/b" is below "/a", "/ab" is not).
 bool is_at_or_below(std::string_view key, std::string_view path);
 

@@ -83,8 +83,7 @@ morva::Result<std::string> normalize_remote_root(std::string_view root) {
     return std::unexpected(morva::Error::io(morva::IoErrorKind::invalid_input,
                                             "remote root must be an absolute IBM i IFS path"));
   std::string normalized = without_trailing_slashes(std::string(root));
-  if (normalized.empty()) normalized = "/";
-  return normalized;
+  return normalized.empty() ? std::string("/") : normalized;
 }
 
 }  // namespace varlin::filesystem

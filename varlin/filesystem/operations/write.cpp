@@ -1,0 +1,230 @@
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include <fmt/format.h>
+
+#include "filesystem/file_info.hpp"
+#include "filesystem/ifs_file_system.hpp"
+#include "filesystem/operations/names.hpp"
+#include "filesystem/winfsp/dir_info.hpp"
+#include "morva/log.hpp"
+
+namespace varlin::filesystem {
+
+namespace {
+
+using operations::now_seconds;
+using operations::without_terminator;
+
+constexpr std::string_view kWriteTarget = "varlin::filesystem::operations::write";
+constexpr std::uint32_t kCleanupDelete = 0x01;
+constexpr char kPadding = ' ';
+
+std::string status_text(NtStatus status) {
+  return fmt::format("NTSTATUS 0x{:08X}", static_cast<std::uint32_t>(status));
+}
+
+// A buffered content resized to `size`, growing with spaces.
+OperationResult<void> resize_content(std::string& content, std::uint64_t size, std::uint64_t max_file_size) {
+  if (size > max_file_size) return fail(winfsp::kStatusDiskFull);
+  content.resize(size, kPadding);
+  return {};
+}
+
+}  // namespace
+
+StatusResult<void> IfsFileSystem::write_back(OpenFile& file) {
+  if (!file.dirty || !file.content || file.entry.is_directory || file.delete_pending) return {};
+  if (auto stored = store_content(file.path, *file.content, false, true); !stored) return stored;
+  file.dirty = false;
+  file.entry.size = file.content->size();
+  file.entry.modified = now_seconds();
+  return {};
+}
+
+OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std::span<const std::byte> data,
+                                                    std::uint64_t offset, bool write_to_end_of_file,
+                                                    bool constrained_io, winfsp::FSP_FSCTL_FILE_INFO& info) {
+  std::lock_guard lock(file->mutex);
+  OpenFile& open_file = file->file;
+  if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
+
+  const std::uint64_t size = open_file.entry.size;
+  const std::uint64_t start = write_to_end_of_file ? size : offset;
+  std::uint64_t length = data.size();
+  // A constrained write never extends the file.
+  if (constrained_io) length = std::min(length, start >= size ? 0 : size - start);
+  if (start > std::numeric_limits<std::uint64_t>::max() - length) return fail(winfsp::kStatusDiskFull);
+  const std::uint64_t end = start + length;
+
+  if (auto& content = open_file.content) {
+    if (end > max_file_size_) return fail(winfsp::kStatusDiskFull);
+    if (content->size() < end) content->resize(end, kPadding);
+    std::memcpy(content->data() + start, data.data(), length);
+    if (length > 0) open_file.dirty = true;
+    morva::log::debug(kWriteTarget, "buffered IFS write",
+                      {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
+  } else if (length > 0) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()), length);
+    auto written = write_range(open_file.path, start, bytes);
+    if (!written) return fail(written.error());
+    if (*written != length) return fail(winfsp::kStatusUnexpectedNetworkError);
+    morva::log::debug(kWriteTarget, "wrote IFS file range",
+                      {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
+  }
+  open_file.entry.size = std::max(size, end);
+  open_file.entry.modified = now_seconds();
+  fill_file_info(info, open_file.path, open_file.entry);
+  return static_cast<std::uint32_t>(length);
+}
+
+OperationResult<void> IfsFileSystem::flush(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) {
+  std::lock_guard lock(file->mutex);
+  OpenFile& open_file = file->file;
+  morva::log::debug(kWriteTarget, "flushing IFS entry",
+                    {{"path", open_file.path}, {"dirty", open_file.dirty}});
+  if (auto written = write_back(open_file); !written) return fail(written.error());
+  fill_file_info(info, open_file.path, open_file.entry);
+  return {};
+}
+
+void IfsFileSystem::cleanup(const OpenFileRef& file, std::uint32_t flags) {
+  std::lock_guard lock(file->mutex);
+  OpenFile& open_file = file->file;
+  if ((flags & kCleanupDelete) || open_file.delete_pending) {
+    if (open_file.entry.member) {
+      morva::log::debug(kWriteTarget, "ignored unsupported source-member delete request",
+                        {{"path", open_file.path}});
+    } else if (auto removed = remove_path(open_file.path); !removed) {
+      morva::log::error(kWriteTarget, "IBM i IFS delete failed",
+                        {{"path", open_file.path}, {"error", status_text(removed.error())}});
+    }
+    return;
+  }
+  // A failed write-back leaves the changes for Close to try again.
+  if (auto written = write_back(open_file); !written)
+    morva::log::error(kWriteTarget, "IBM i IFS flush failed",
+                      {{"path", open_file.path}, {"error", status_text(written.error())}});
+}
+
+void IfsFileSystem::close(OpenFileRef file) {
+  std::lock_guard lock(file->mutex);
+  if (auto written = write_back(file->file); !written)
+    morva::log::error(kWriteTarget, "IBM i IFS final flush failed",
+                      {{"path", file->file.path}, {"error", status_text(written.error())}});
+}
+
+OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t create_options,
+                                                   std::uint32_t granted_access,
+                                                   std::uint64_t allocation_size,
+                                                   winfsp::FSP_FSCTL_OPEN_FILE_INFO& info) {
+  auto path = remote_path(name);
+  if (!path) return std::unexpected(path.error());
+  if (auto refused = reject_source_member_path(*path); !refused) return fail(refused.error());
+  const bool is_directory = (create_options & winfsp::kFileDirectoryFile) != 0;
+  morva::log::debug(kWriteTarget, "creating IFS entry",
+                    {{"path", *path},
+                     {"create_options", operations::hex_flags(create_options)},
+                     {"granted_access", operations::hex_flags(granted_access)},
+                     {"is_directory", is_directory},
+                     {"allocation_size", allocation_size}});
+  if (is_directory) {
+    if (auto created = create_directory(*path); !created) return fail(created.error());
+  } else {
+    if (auto created = store_content(*path, {}, true, false); !created) return fail(created.error());
+    if (allocation_size != 0) {
+      if (auto sized = set_remote_size(*path, allocation_size); !sized) return fail(sized.error());
+    }
+  }
+  EntryInfo entry{.member = std::nullopt,
+                  .size = is_directory ? 0 : allocation_size,
+                  .modified = now_seconds(),
+                  .is_directory = is_directory};
+  fill_file_info(info.FileInfo, *path, entry);
+  winfsp::set_normalized_name(info, without_terminator(name));
+  return register_open_handle(OpenFile{.path = std::move(*path),
+                                       .entry = std::move(entry),
+                                       .content = std::nullopt,
+                                       .listing = std::nullopt,
+                                       .dirty = false,
+                                       .delete_pending = false});
+}
+
+OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uint64_t allocation_size,
+                                               winfsp::FSP_FSCTL_FILE_INFO& info) {
+  std::lock_guard lock(file->mutex);
+  OpenFile& open_file = file->file;
+  if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
+  if (open_file.content) {
+    if (auto resized = resize_content(*open_file.content, allocation_size, max_file_size_); !resized)
+      return resized;
+    open_file.dirty = true;
+  } else if (auto sized = set_remote_size(open_file.path, allocation_size); !sized) {
+    return fail(sized.error());
+  }
+  open_file.entry.size = allocation_size;
+  open_file.entry.modified = now_seconds();
+  fill_file_info(info, open_file.path, open_file.entry);
+  return {};
+}
+
+OperationResult<void> IfsFileSystem::set_file_size(const OpenFileRef& file, std::uint64_t new_size,
+                                                   bool set_allocation_size,
+                                                   winfsp::FSP_FSCTL_FILE_INFO& info) {
+  std::lock_guard lock(file->mutex);
+  OpenFile& open_file = file->file;
+  if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
+  // An allocation change can only shrink the file.
+  const std::uint64_t size = set_allocation_size ? std::min(open_file.entry.size, new_size) : new_size;
+  if (open_file.content) {
+    if (auto resized = resize_content(*open_file.content, size, max_file_size_); !resized) return resized;
+    open_file.dirty = true;
+  } else if (auto sized = set_remote_size(open_file.path, size); !sized) {
+    return fail(sized.error());
+  }
+  open_file.entry.size = size;
+  open_file.entry.modified = now_seconds();
+  fill_file_info(info, open_file.path, open_file.entry);
+  return {};
+}
+
+OperationResult<void> IfsFileSystem::set_basic_info(const OpenFileRef& file, std::uint64_t last_write_time,
+                                                    winfsp::FSP_FSCTL_FILE_INFO& info) {
+  std::lock_guard lock(file->mutex);
+  OpenFile& open_file = file->file;
+  // Kept in the open file only; the IBM i is not asked to change it.
+  if (last_write_time != 0) open_file.entry.modified = unix_seconds_of(last_write_time);
+  fill_file_info(info, open_file.path, open_file.entry);
+  return {};
+}
+
+OperationResult<void> IfsFileSystem::set_delete(const OpenFileRef& file, bool delete_file) {
+  std::lock_guard lock(file->mutex);
+  if (delete_file && file->file.entry.member) return fail(winfsp::kStatusAccessDenied);
+  file->file.delete_pending = delete_file;
+  return {};
+}
+
+OperationResult<void> IfsFileSystem::rename(const OpenFileRef& file, FileName new_name,
+                                            bool replace_if_exists) {
+  auto destination = remote_path(new_name);
+  if (!destination) return std::unexpected(destination.error());
+  std::string source;
+  {
+    std::lock_guard lock(file->mutex);
+    if (file->file.entry.member) return fail(winfsp::kStatusAccessDenied);
+    if (auto refused = reject_source_member_path(*destination); !refused) return fail(refused.error());
+    source = file->file.path;
+  }
+  // Without the open file's lock: moving the open files takes each of their locks, this one's too.
+  morva::log::debug(
+      kWriteTarget, "renaming IFS entry",
+      {{"source", source}, {"destination", *destination}, {"replace_if_exists", replace_if_exists}});
+  if (auto renamed = rename_path(source, *destination, replace_if_exists); !renamed)
+    return fail(renamed.error());
+  retarget_open_handles(source, *destination);
+  return {};
+}
+
+}  // namespace varlin::filesystem
