@@ -1,6 +1,6 @@
 // metadata_pipe_client PIPE-NAME PATH: asks a mount's metadata pipe for the properties of PATH (relative
-// to the root of the mounted drive) and prints the reply line. Exit codes: 0 a reply came, 1 it did
-// not come whole, 2 usage, 3 no such pipe.
+// to the root of the mounted drive) and prints the reply line. Exit codes: 0 a reply line came, 1 it
+// did not come whole, 2 usage, 3 no such pipe.
 
 #include <windows.h>
 
@@ -43,8 +43,8 @@ int main() {
       {"version", 1}, {"method", "getFileProperties"}, {"path", utf8_of(arguments[2])}};
   LocalFree(arguments);
 
-  const auto reply =
-      pipe_io::request_reply(pipe_name, request.dump() + "\n", kConnectTimeoutMs, kReplyTimeoutMs);
+  const auto reply = pipe_io::request_reply(pipe_name, request.dump() + "\n", pipe_io::ReplyEnd::line_feed,
+                                            kConnectTimeoutMs, kReplyTimeoutMs);
   if (!reply) {
     const bool no_pipe = reply.error() == pipe_io::ExchangeFailure::no_pipe;
     write_to(STD_ERROR_HANDLE,

@@ -74,18 +74,22 @@ bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms) {
 }
 
 std::expected<std::string, ExchangeFailure> request_reply(const std::wstring& name, std::string_view request,
-                                                          DWORD connect_timeout_ms, DWORD reply_timeout_ms) {
+                                                          ReplyEnd end, DWORD connect_timeout_ms,
+                                                          DWORD reply_timeout_ms) {
   HANDLE pipe = connect(name, connect_timeout_ms);
   if (pipe == INVALID_HANDLE_VALUE) return std::unexpected(ExchangeFailure::no_pipe);
   std::string reply;
   bool complete = write_all(pipe, request, reply_timeout_ms);
   while (complete) {
-    static thread_local char buffer[64 * 1024];
-    const std::optional<DWORD> count = read_some(pipe, buffer, sizeof(buffer), reply_timeout_ms);
-    if (!count || *count == 0) {
-      complete = count.has_value();
+    if (end == ReplyEnd::line_feed && reply.find('\n') != std::string::npos) {
+      reply.erase(reply.find('\n') + 1);
       break;
     }
+    static thread_local char buffer[64 * 1024];
+    const std::optional<DWORD> count = read_some(pipe, buffer, sizeof(buffer), reply_timeout_ms);
+    // A line that the server ends by closing is cut short.
+    complete = count && (*count > 0 || end == ReplyEnd::closed);
+    if (!complete || *count == 0) break;
     reply.append(buffer, *count);
   }
   CloseHandle(pipe);

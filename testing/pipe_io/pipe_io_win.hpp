@@ -29,9 +29,12 @@ enum class ExchangeFailure {
   incomplete_reply,  // a transfer failed or timed out before the server closed its end
 };
 
-// One exchange with a server that answers a request and then ends the connection: connects to the pipe
-// `name`, writes `request` and reads until the server's end is closed.
+// Where a server's reply ends: where it closes its end, or after its first line feed.
+enum class ReplyEnd { closed, line_feed };
+
+// One exchange: connects to the pipe `name`, writes `request` and reads the reply up to its end.
 std::expected<std::string, ExchangeFailure> request_reply(const std::wstring& name, std::string_view request,
-                                                          DWORD connect_timeout_ms, DWORD reply_timeout_ms);
+                                                          ReplyEnd end, DWORD connect_timeout_ms,
+                                                          DWORD reply_timeout_ms);
 
 }  // namespace pipe_io

@@ -74,9 +74,9 @@ int main() {
   }
 
   const std::u16string pipe_name = winfsp_stub::control_pipe_name(mount_point);
-  const auto reply =
-      pipe_io::request_reply(std::wstring(pipe_name.begin(), pipe_name.end()),
-                             winfsp_stub::request_line(words) + payload, kConnectTimeoutMs, kReplyTimeoutMs);
+  const auto reply = pipe_io::request_reply(std::wstring(pipe_name.begin(), pipe_name.end()),
+                                            winfsp_stub::request_line(words) + payload,
+                                            pipe_io::ReplyEnd::closed, kConnectTimeoutMs, kReplyTimeoutMs);
   if (!reply && reply.error() == pipe_io::ExchangeFailure::no_pipe) {
     write_to(STD_ERROR_HANDLE, "winfsp_stub_client: no mount at " + mount_text + "\n");
     return 3;
