@@ -31,4 +31,10 @@ morva::Result<void> install_diagnostic_logging(bool colours) {
   }
 }
 
+void silence_diagnostic_logging() {
+  auto logger = std::make_shared<spdlog::logger>("varlin");
+  logger->set_level(spdlog::level::off);
+  spdlog::set_default_logger(std::move(logger));
+}
+
 }  // namespace varlin

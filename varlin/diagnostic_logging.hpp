@@ -20,4 +20,8 @@ void install_diagnostic_logging(std::shared_ptr<spdlog::sinks::sink> sink, bool 
 // The same to standard output. A refusal of the logging library is an I/O error of kind other.
 morva::Result<void> install_diagnostic_logging(bool colours);
 
+// Leaves the process without diagnostic logging: the logging library's own default logger would
+// print every event from INFO up.
+void silence_diagnostic_logging();
+
 }  // namespace varlin

@@ -118,6 +118,16 @@ TEST_F(InstalledLogging, WritesEventsFromDebugUpOneLineEach) {
   EXPECT_TRUE(std::regex_match(output_.str(), expected)) << output_.str();
 }
 
+TEST_F(InstalledLogging, SilencedLoggingWritesNothing) {
+  spdlog::set_default_logger(
+      std::make_shared<spdlog::logger>("default", std::make_shared<spdlog::sinks::ostream_sink_mt>(output_)));
+  silence_diagnostic_logging();
+  morva::log::error("varlin::metadata_pipe", "VARLIN metadata pipe stopped", {{"error", "gone"}});
+  morva::log::info("morva::signon", "connecting to sign-on service");
+  EXPECT_FALSE(morva::log::enabled(spdlog::level::err));
+  EXPECT_EQ(output_.str(), "");
+}
+
 TEST_F(InstalledLogging, StampsTheTimeOfTheEvent) {
   install_diagnostic_logging(std::make_shared<spdlog::sinks::ostream_sink_mt>(output_), false);
   const auto before = floor<microseconds>(system_clock::now());

@@ -1,0 +1,214 @@
+// varlin.exe end to end under Wine: it signs on to the native fake IBM i, mounts through the stand-in
+// WinFsp (driven by its control client), serves the metadata pipe and stops, each test on a loopback
+// address and drive letter of its own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fmt/format.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "child_process_win.hpp"
+#include "metadata_pipe/mount_id_hash.hpp"
+#include "native_fake_ibmi_win.hpp"
+#include "pipe_io_win.hpp"
+
+namespace end_to_end {
+namespace {
+
+using child_process::ChildRun;
+using child_process::RunningChild;
+
+constexpr DWORD kMountTimeoutMs = 60'000;
+constexpr DWORD kStopTimeoutMs = 30'000;
+constexpr DWORD kPipeTimeoutMs = 30'000;
+constexpr std::string_view kBannerEnd = "to stop the mount.\n";
+
+std::wstring wide(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+std::wstring pipe_name(std::uint32_t mount_id) {
+  return wide(fmt::format(R"(\\.\pipe\VARLIN.Metadata.{:08X})", mount_id));
+}
+
+// One getFileProperties request line on the metadata pipe of `mount_id`, with `path` as JSON text.
+std::expected<std::string, pipe_io::ExchangeFailure> ask_metadata_pipe(std::uint32_t mount_id,
+                                                                       std::string_view path_json) {
+  const std::string request =
+      fmt::format(R"({{"version":1,"method":"getFileProperties","path":{}}})", path_json) + "\n";
+  return pipe_io::request_reply(pipe_name(mount_id), request, pipe_io::ReplyEnd::line_feed, kPipeTimeoutMs,
+                                kPipeTimeoutMs);
+}
+
+// varlin.exe, started with `arguments` and the environment's MORVA_* and VARLIN_* replaced by `environment`.
+std::unique_ptr<RunningChild> start_mount(const std::wstring& arguments,
+                                          const std::vector<std::wstring>& environment = {
+                                              L"MORVA_PASSWORD=demo"}) {
+  return std::make_unique<RunningChild>(child_process::program_folder() + L"varlin.exe", arguments,
+                                        child_process::environment_block(environment));
+}
+
+ChildRun stub_client(std::string_view mount_point, const std::wstring& arguments) {
+  return child_process::run_child(child_process::program_folder() + L"winfsp_stub_client.exe",
+                                  wide(mount_point) + L" " + arguments);
+}
+
+std::string describe(const RunningChild& mount) {
+  return "standard output:\n" + mount.output() + "\nstandard error:\n" + mount.errors();
+}
+
+class MountProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!native_fake_ibmi_built())
+      GTEST_SKIP() << "the native fake_ibmi_server is not built at " << native_fake_ibmi_path()
+                   << "; build the linux preset first";
+  }
+
+  // A fake IBM i on `address`, failing the test when it does not serve.
+  std::unique_ptr<NativeFakeIbmi> serve_fake_ibmi(const std::string& address) {
+    auto fake = std::make_unique<NativeFakeIbmi>(address);
+    EXPECT_TRUE(fake->ready()) << fake->failure();
+    return fake;
+  }
+};
+
+TEST_F(MountProgram, MountsServesTheMetadataPipeAndStopsOnStdin) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.1");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount = start_mount(L"--host 127.0.83.1 --user DEMO --mount-point M: --mount-id 0x1A2B");
+  ASSERT_TRUE(mount->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*mount);
+  EXPECT_EQ(mount->output(),
+            "Mounted IBM i 127.0.83.1:/ at M:\n"
+            "Mount ID: 00001A2B; metadata pipe: \\\\.\\pipe\\VARLIN.Metadata.00001A2B\n"
+            "Press Ctrl+C or send 'stop' on stdin to stop the mount.\n");
+
+  const ChildRun listing = stub_client("M:", L"dir \\QSYS.LIB\\DEMOLIB\\QCLSRC");
+  EXPECT_EQ(listing.exit_code, 0u) << listing.errors;
+  EXPECT_NE(listing.output.find("HELLO.clp\n"), std::string::npos) << listing.output;
+  const ChildRun member = stub_client("M:", L"read \\QSYS.LIB\\DEMOLIB\\QCLSRC\\HELLO.clp");
+  EXPECT_EQ(member.exit_code, 0u) << member.errors;
+  EXPECT_EQ(member.output,
+            "             PGM\n"
+            "             SNDPGMMSG  MSG('Hej verden! \xC3\x86"
+            "ble, \xC3\xB8l og \xC3\xA5.')\n"
+            "             ENDPGM\n");
+
+  const auto reply = ask_metadata_pipe(0x1A2B, R"("QSYS.LIB\\DEMOLIB\\QCLSRC\\HELLO.clp")");
+  ASSERT_TRUE(reply) << "no reply line on the metadata pipe";
+  const auto json = nlohmann::json::parse(*reply, nullptr, false);
+  ASSERT_FALSE(json.is_discarded()) << *reply;
+  EXPECT_EQ(json.value("mountId", ""), "00001A2B");
+  ASSERT_EQ(json.value("ok", false), true) << *reply;
+  const auto& properties = json["result"]["properties"];
+  EXPECT_EQ(properties.value("library", ""), "DEMOLIB");
+  EXPECT_EQ(properties.value("sourceFile", ""), "QCLSRC");
+  EXPECT_EQ(properties.value("member", ""), "HELLO");
+  EXPECT_EQ(properties.value("sourceType", ""), "CLP");
+  EXPECT_EQ(properties.value("ccsid", 0), 277);
+  EXPECT_EQ(properties.value("recordLength", 0), 92);
+  EXPECT_EQ(properties.value("description", ""), "Say hello");
+
+  mount->write_input("stop\n");
+  EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
+  EXPECT_TRUE(mount->output().ends_with("to stop the mount.\nStopping mount...\n")) << describe(*mount);
+  EXPECT_EQ(mount->errors(), "");
+}
+
+TEST_F(MountProgram, StopsWhenWinFspsDispatcherEnds) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.2");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount =
+      start_mount(L"--host 127.0.83.2 --user DEMO --mount-point N: --remote-root /QSYS.LIB/DEMOLIB.LIB/");
+  ASSERT_TRUE(mount->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*mount);
+  const std::uint32_t mount_id =
+      varlin::metadata_pipe::mount_id_hash("127.0.83.2", "/QSYS.LIB/DEMOLIB.LIB/", "N:");
+  EXPECT_EQ(mount->output(),
+            fmt::format("Mounted IBM i 127.0.83.2:/QSYS.LIB/DEMOLIB.LIB at N:\n"
+                        "Mount ID: {0:08X}; metadata pipe: \\\\.\\pipe\\VARLIN.Metadata.{0:08X}\n"
+                        "Press Ctrl+C or send 'stop' on stdin to stop the mount.\n",
+                        mount_id));
+  EXPECT_NE(stub_client("N:", L"dir \\").output.find("<DIR>  QCLSRC\n"), std::string::npos)
+      << "the library is the root";
+
+  EXPECT_EQ(stub_client("N:", L"stop").exit_code, 0u);
+  EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
+  EXPECT_TRUE(mount->output().ends_with("Stopping mount...\n")) << describe(*mount);
+}
+
+TEST_F(MountProgram, LogsWithVerboseAndPassesWinFspsLogToStandardError) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.3");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount = start_mount(L"-v --host 127.0.83.3 --mount-point O:",
+                                 {L"MORVA_PASSWORD=demo", L"MORVA_USER=DEMO", L"NO_COLOR=1"});
+  ASSERT_TRUE(mount->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*mount);
+  EXPECT_EQ(stub_client("O:", L"stat \\home").exit_code, 0u);
+  mount->write_input("stop\n");
+  EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
+
+  const std::string output = mount->output();
+  const std::regex first_line(
+      R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z DEBUG starting IBM i IFS mount host=127\.0\.83\.3 user=DEMO )"
+      R"(remote_root=/ mount_point=O:)");
+  EXPECT_TRUE(std::regex_match(output.substr(0, output.find('\n')), first_line)) << output;
+  EXPECT_NE(output.find("\nMounted IBM i 127.0.83.3:/ at O:\n"), std::string::npos) << output;
+  EXPECT_NE(mount->errors().find("winfsp-stub: Open \\home"), std::string::npos) << describe(*mount);
+}
+
+TEST_F(MountProgram, TakesTheUserProfileFromStandardInputAndThenStop) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.4");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount = start_mount(L"--host 127.0.83.4 --mount-point P:");
+  mount->write_input("  demo \r\nstop\n");
+  EXPECT_EQ(mount->wait(kMountTimeoutMs), 0u) << describe(*mount);
+  EXPECT_TRUE(mount->output().starts_with("IBM i user profile: Mounted IBM i 127.0.83.4:/ at P:\n"))
+      << describe(*mount);
+  EXPECT_TRUE(mount->output().ends_with("Stopping mount...\n")) << describe(*mount);
+}
+
+TEST_F(MountProgram, AWrongPasswordEndsWithAnError) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.5");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount =
+      start_mount(L"--host 127.0.83.5 --user DEMO --mount-point Q:", {L"MORVA_PASSWORD=wrong"});
+  EXPECT_EQ(mount->wait(kMountTimeoutMs), 1u) << describe(*mount);
+  EXPECT_EQ(mount->output(), "") << "no banner";
+  EXPECT_EQ(mount->errors(), "Error: \"password or passphrase is incorrect (0x0003000B)\"\n");
+}
+
+TEST_F(MountProgram, ASecondMountWithTheSameIdFailsBeforeMounting) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.6");
+  ASSERT_TRUE(ibmi->ready());
+  const auto first = start_mount(L"--host 127.0.83.6 --user DEMO --mount-point R: --mount-id 0x5A5A");
+  ASSERT_TRUE(first->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*first);
+
+  const auto second = start_mount(L"--host 127.0.83.6 --user DEMO --mount-point S: --mount-id 23130");
+  EXPECT_EQ(second->wait(kMountTimeoutMs), 1u) << describe(*second);
+  EXPECT_EQ(second->output(), "");
+  EXPECT_TRUE(second->errors().starts_with("Error: I/O error Other (system error 5): ")) << describe(*second);
+
+  EXPECT_EQ(stub_client("R:", L"stat \\home").exit_code, 0u) << "the first mount goes on";
+  const auto reply = ask_metadata_pipe(0x5A5A, R"("home")");
+  ASSERT_TRUE(reply);
+  EXPECT_TRUE(reply->starts_with(R"({"version":1,"mountId":"00005A5A","ok":false,"code":"invalidRequest")"))
+      << *reply;
+  first->write_input("stop\n");
+  EXPECT_EQ(first->wait(kStopTimeoutMs), 0u) << describe(*first);
+}
+
+TEST_F(MountProgram, AMountPointInUseFailsWithItsStatus) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.7");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount = start_mount(L"--host 127.0.83.7 --user DEMO --mount-point C: --mount-id 0x7C7C");
+  EXPECT_EQ(mount->wait(kMountTimeoutMs), 1u) << describe(*mount);
+  EXPECT_EQ(mount->output(), "") << "no banner";
+  EXPECT_TRUE(mount->errors().starts_with("Error: status error HRESULT 0xD0000035: ")) << describe(*mount);
+}
+
+}  // namespace
+}  // namespace end_to_end
