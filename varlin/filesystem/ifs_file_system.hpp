@@ -79,6 +79,10 @@ class IfsFileSystem {
   std::uint64_t max_file_size() const {
     return max_file_size_;
   }
+  // Shared with the metadata pipe: a copy is a handle to the same entries.
+  const MetadataCache& metadata_cache() const {
+    return metadata_cache_;
+  }
 
   // Entries and listings, read through their caches.
   StatusResult<EntryInfo> lookup_entry(std::string_view path);

@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,14 +19,6 @@
 #include "morva/command/command_client.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/ifs/client.hpp"
-
-namespace fake_ibmi {
-
-inline void PrintTo(const ServedRequest& request, std::ostream* out) {
-  *out << request_kind_name(request.kind) << "(" << request.subject << ")";
-}
-
-}  // namespace fake_ibmi
 
 namespace fake_ibmi::testing {
 
