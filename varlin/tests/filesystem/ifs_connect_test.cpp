@@ -22,7 +22,6 @@ std::vector<RequestKind> kinds(const std::vector<fake_ibmi::ServedRequest>& requ
 }
 
 using MountConnect = FakeHostMount;
-using Space = std::pair<std::uint64_t, std::uint64_t>;
 
 TEST_F(MountConnect, SignsOnOpensBothConnectionsReadsTheStorageAndListsTheRootOnce) {
   const auto fs = mount("/home/tester//");
@@ -56,14 +55,6 @@ TEST_F(MountConnect, TranslatesARootThatAUnixLikeShellRewrote) {
   const auto fs = IfsFileSystem::connect(std::move(settings));
   ASSERT_TRUE(fs) << fs.error().text();
   EXPECT_EQ((*fs)->remote_root(), "/QSYS.LIB/DEVLIB.LIB");
-}
-
-TEST_F(MountConnect, KeepsTheStorageFiguresOfTheMountAsTheVolumeSize) {
-  const auto fs = mount();
-  ASSERT_TRUE(fs);
-  host.clear_requests();
-  EXPECT_EQ(fs->volume_space(), Space(2'000'000, 1'500'000));
-  EXPECT_EQ(host.count(RequestKind::system_storage), 0u) << "the figures of the mount are still fresh";
 }
 
 TEST_F(MountConnect, RefusesAWrongPasswordBeforeOpeningAConnection) {
