@@ -51,6 +51,13 @@ TEST_F(ListDirectory, ListsAPlainDirectoryAndKeepsItsEntries) {
   EXPECT_FALSE(listing_asks("/home/tester"));
 }
 
+TEST_F(ListDirectory, DescribesNothingInTheLibraryFileSystemItself) {
+  const auto listed = fs->list_directory("/QSYS.LIB");
+  ASSERT_TRUE(listed);
+  EXPECT_THAT(*listed, ElementsAre(DirEntry{"DEVLIB", built_directory()}));
+  EXPECT_THAT(host.requests(), ElementsAre(file_request(RequestKind::list_attributes, "/QSYS.LIB/*")));
+}
+
 TEST_F(ListDirectory, DescribesEachTypedObjectOfALibrary) {
   for (const char* name : {"OLD.LIB", "ODD.mbr", "NODOT"}) add_library_entry(host, name);
   const auto listed = fs->list_directory("/QSYS.LIB/DEVLIB.LIB");
