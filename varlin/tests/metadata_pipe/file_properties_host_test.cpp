@@ -104,6 +104,19 @@ asio::awaitable<morva::Result<Clients>> connect_clients(std::string address, fak
   co_return Clients{std::move(*ifs), std::move(*command)};
 }
 
+struct Descriptions {
+  std::size_t members = 0;
+  std::size_t files = 0;
+};
+
+// The descriptions the fake had served when this task's turn on the connection came.
+asio::awaitable<Descriptions> served_at_turn(filesystem::SharedConnection<CommandClient> command,
+                                             const FakeHost* host) {
+  auto turn = co_await command->lock();
+  co_return Descriptions{host->count(RequestKind::member_description),
+                         host->count(RequestKind::file_description)};
+}
+
 class FilePropertiesOnHost : public filesystem::MountedRoot {
  protected:
   void SetUp() override {
@@ -315,6 +328,28 @@ TEST_F(FilePropertiesOnHost, GivesConnectionLostAndStoresNothingWhenTheIbmiFails
   host.clear_requests();
   EXPECT_TRUE(ask(kHello)) << "the connections still serve";
   EXPECT_THAT(host.requests(), Not(IsEmpty())) << "no failure was kept";
+}
+
+// The test holds the remote-command connection while the handler queues for it, then queues itself;
+// waiting tasks take the connection in order, so the test's turn comes when the handler lets it go.
+TEST_F(FilePropertiesOnHost, DescribesAMemberAndItsFileInOneHoldOfTheConnection) {
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    clock.advance(kTestLifetime);
+    host.clear_requests();
+    std::future<Outcome> answer;
+    auto held = lock(state->command).get();
+    answer = ask_later(kHello);
+    std::this_thread::sleep_for(attempt * 20ms);
+    auto turn = asio::co_spawn(runtime.executor(), served_at_turn(state->command, &host), asio::use_future);
+    held.reset();
+    ASSERT_EQ(turn.wait_for(kWaitLimit), std::future_status::ready);
+    const Descriptions served = turn.get();
+    ASSERT_TRUE(answer.get());
+    if (served.members == 0) continue;  // the test queued first
+    EXPECT_EQ(served.files, 1u) << "the file was described in the same hold as the member";
+    return;
+  }
+  FAIL() << "the handler never queued for the connection before the test";
 }
 
 // The answers are declared first: they are waited for at their end, after the locks are let go.
