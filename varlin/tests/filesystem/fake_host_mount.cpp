@@ -11,30 +11,8 @@ using fake_ibmi::ServedRequest;
 using fake_ibmi::Service;
 
 IfsTree mount_tree() {
-  IfsTree tree;
-  tree.add_file("/home/tester/notes.txt", "first line\nsecond line\n")
-      .add_file("/home/tester/docs/readme.txt", "read me\n")
-      .add_directory("/home/tester/empty")
-      .add_file("/home/tester2/other.txt", "other\n")
-      .add_library("DEVLIB", "Development library")
-      .add_source_file("DEVLIB", "QCLSRC", {.record_length = 92, .ccsid = 277, .description = "CL sources"})
-      .add_member("DEVLIB", "QCLSRC", "HELLO",
-                  {.lines = {"             PGM", "             SNDPGMMSG  MSG('Hej, Æble og øl')",
-                             "             ENDPGM"},
-                   .source_type = "CLP",
-                   .description = "Sig hej på dansk"})
-      .add_member("DEVLIB", "QCLSRC", "EMPTY", {.source_type = "CLP"})
-      .add_source_file("DEVLIB", "QTXTSRC", {.record_length = 132, .ccsid = 1208})
-      .add_member("DEVLIB", "QTXTSRC", "NOTE", {.lines = {"Grüße €"}, .source_type = "TXT"})
-      .add_data_file("DEVLIB", "CUSTOMERS", 120)
-      .add_object("DEVLIB", "HELLO", "PGM",
-                  {.attribute = "CLP",
-                   .owner = "TESTER",
-                   .description = "Say hello",
-                   .source_file = "QCLSRC",
-                   .source_library = "DEVLIB",
-                   .source_member = "HELLO"})
-      .add_object("DEVLIB", "SETTINGS", "DTAARA", {.description = "Settings"});
+  IfsTree tree = fake_ibmi::test_tree();
+  tree.add_file("/home/tester/docs/readme.txt", "read me\n").add_file("/home/tester2/other.txt", "other\n");
   // The builder makes members of source files only; a data file's member is made as the file server
   // would make it.
   const auto customers = tree.find(fake_ibmi::qsys_path("DEVLIB", "CUSTOMERS"));
@@ -43,8 +21,7 @@ IfsTree mount_tree() {
 }
 
 fake_ibmi::HostSettings mount_host_settings() {
-  fake_ibmi::HostSettings settings;
-  settings.users = {{std::string(kTestUser), std::string(kTestPassword)}};
+  fake_ibmi::HostSettings settings = fake_ibmi::test_settings();
   settings.system_asp = 2;
   settings.system_asp_used = 250'000;
   return settings;
@@ -73,6 +50,47 @@ TimeLimit::~TimeLimit() {
   watch_.join();
 }
 
+metadata_pipe::FileProperties::Member hello_member_properties(std::string path, std::string library,
+                                                              std::string file) {
+  return {.path = std::move(path),
+          .library = std::move(library),
+          .source_file = std::move(file),
+          .member = "HELLO",
+          .source_type = "CLP",
+          .ccsid = 277,
+          .record_length = 92,
+          .description = "Sig hej på dansk"};
+}
+
+metadata_pipe::FileProperties::Object hello_program_properties() {
+  const std::string built = fake_ibmi::qsys_timestamp(fake_ibmi::kBuiltTime);
+  return {.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM",
+          .library = "DEVLIB",
+          .object = "HELLO",
+          .object_type = "PGM",
+          .attribute = "CLP",
+          .owner = "TESTER",
+          .asp = 1,
+          .created = built,
+          .changed = built,
+          .description = "Say hello",
+          .source_file = "QCLSRC",
+          .source_library = "DEVLIB",
+          .source_member = "HELLO"};
+}
+
+metadata_pipe::FileProperties::Object settings_area_properties() {
+  metadata_pipe::FileProperties::Object settings = hello_program_properties();
+  settings.path = "/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA";
+  settings.object = "SETTINGS";
+  settings.object_type = "DTAARA";
+  settings.attribute = "";
+  settings.owner = "QPGMR";
+  settings.description = "Settings";
+  settings.source_file = settings.source_library = settings.source_member = std::nullopt;
+  return settings;
+}
+
 EntryInfo built_file(std::uint64_t size, std::optional<MemberLocation> member) {
   return EntryInfo{
       .member = std::move(member), .size = size, .modified = fake_ibmi::kBuiltTime, .is_directory = false};
@@ -95,7 +113,7 @@ MountSettings FakeHostMount::settings_for(std::string remote_root, Lifetime ttl,
                                           std::string_view password) const {
   const fake_ibmi::HostPorts ports = host.ports();
   return MountSettings{.host = host.address(),
-                       .user = std::string(kTestUser),
+                       .user = std::string(fake_ibmi::kTestUser),
                        .password = morva::Secret(password),
                        .remote_root = std::move(remote_root),
                        .max_file_size = 1 << 20,

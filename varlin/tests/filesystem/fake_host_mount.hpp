@@ -15,20 +15,15 @@
 #include <thread>
 
 #include "fake_ibmi/host/fake_host.hpp"
+#include "fake_ibmi/host/test_tree.hpp"
 #include "filesystem/ifs_file_system.hpp"
 
 namespace varlin::filesystem {
 
-inline constexpr std::string_view kTestUser = "TESTER";
-inline constexpr std::string_view kTestPassword = "Secret1";
 inline constexpr Lifetime kTestLifetime = std::chrono::seconds(30);
 
-// The mount tests' tree:
-//   /home/tester/notes.txt ("first line\nsecond line\n"), docs/readme.txt, empty/
-//   /home/tester2/other.txt
-//   /QSYS.LIB/DEVLIB.LIB: QCLSRC.FILE (record length 92, CCSID 277) with HELLO.MBR (3 lines, CLP) and
-//   EMPTY.MBR, QTXTSRC.FILE (132, CCSID 1208) with NOTE.MBR, CUSTOMERS.FILE (a data file with the
-//   member CUSTOMERS.MBR), HELLO.PGM (made from DEVLIB/QCLSRC/HELLO) and SETTINGS.DTAARA.
+// The fake's test tree (fake_ibmi::test_tree) and more: /home/tester/docs/readme.txt,
+// /home/tester2/other.txt and the member CUSTOMERS.MBR of the data file DEVLIB/CUSTOMERS.
 fake_ibmi::IfsTree mount_tree();
 // User TESTER; a system ASP of 2,000,000 bytes of which a quarter is used.
 fake_ibmi::HostSettings mount_host_settings();
@@ -60,6 +55,14 @@ class TimeLimit {
   std::thread watch_;
 };
 
+// The properties of the tree's member DEVLIB/QCLSRC/HELLO under its path on the server, with the
+// library and file named as the path names them.
+metadata_pipe::FileProperties::Member hello_member_properties(std::string path, std::string library,
+                                                              std::string file);
+// The properties of the tree's HELLO.PGM and SETTINGS.DTAARA, as their descriptions give them.
+metadata_pipe::FileProperties::Object hello_program_properties();
+metadata_pipe::FileProperties::Object settings_area_properties();
+
 // Entries as the fake reports what its tree was built with.
 EntryInfo built_file(std::uint64_t size, std::optional<MemberLocation> member = std::nullopt);
 EntryInfo built_directory();
@@ -71,7 +74,7 @@ class FakeHostMount : public ::testing::Test {
  protected:
   // The fake's ports, the test's clock and an environment that rewrites no root.
   MountSettings settings_for(std::string remote_root, Lifetime ttl = kTestLifetime,
-                             std::string_view password = kTestPassword) const;
+                             std::string_view password = fake_ibmi::kTestPassword) const;
   // A mount of the root, or nothing (and a failure of the test) when it cannot be made.
   std::unique_ptr<IfsFileSystem> mount(std::string remote_root = "/", Lifetime ttl = kTestLifetime);
 

@@ -17,7 +17,6 @@ using fake_ibmi::ServedRequest;
 using fake_ibmi::Service;
 using ::testing::AllOf;
 using ::testing::Each;
-using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::IsEmpty;
 using ::testing::Not;

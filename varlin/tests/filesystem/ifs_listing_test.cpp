@@ -12,11 +12,11 @@ namespace {
 using namespace std::chrono_literals;
 using fake_ibmi::FakeHost;
 using fake_ibmi::IfsTree;
-using fake_ibmi::kBuiltTime;
 using fake_ibmi::RequestKind;
-using metadata_pipe::FileProperties;
 using metadata_pipe::MetadataResult;
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 constexpr std::string_view kQclsrc = "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE";
 
@@ -41,8 +41,9 @@ using ListDirectory = MountedRoot;
 TEST_F(ListDirectory, ListsAPlainDirectoryAndKeepsItsEntries) {
   const auto listed = fs->list_directory("/home/tester");
   ASSERT_TRUE(listed);
-  EXPECT_THAT(*listed, ElementsAre(DirEntry{"docs", built_directory()}, DirEntry{"empty", built_directory()},
-                                   DirEntry{"notes.txt", built_file(23)}));
+  EXPECT_THAT(*listed,
+              ElementsAre(DirEntry{"data.bin", built_file(100'000)}, DirEntry{"docs", built_directory()},
+                          DirEntry{"empty", built_directory()}, DirEntry{"notes.txt", built_file(23)}));
   EXPECT_THAT(host.requests(), ElementsAre(file_request(RequestKind::list_attributes, "/home/tester/*")));
 
   EXPECT_FALSE(entry_asks("/home/tester/notes.txt"));
@@ -63,45 +64,19 @@ TEST_F(ListDirectory, DescribesEachTypedObjectOfALibrary) {
   const auto listed = fs->list_directory("/QSYS.LIB/DEVLIB.LIB");
   ASSERT_TRUE(listed);
   EXPECT_THAT(names(*listed), ElementsAre("CUSTOMERS", "HELLO.clp.pgm", "NODOT", "ODD.mbr", "OLD", "QCLSRC",
-                                          "QTXTSRC", "SETTINGS.dtaara"));
+                                          "QNEWSRC", "QTXTSRC", "SETTINGS.dtaara"));
   EXPECT_THAT(
       host.requests(),
       ElementsAre(file_request(RequestKind::list_attributes, "/QSYS.LIB/DEVLIB.LIB/*"),
                   command_request(RequestKind::object_description, "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"),
                   command_request(RequestKind::object_description, "/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA")));
 
-  const std::string built = fake_ibmi::qsys_timestamp(kBuiltTime);
   EXPECT_EQ(fs->metadata_cache().get("/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm"),
             (MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm",
-                            .properties = {FileProperties::Object{.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM",
-                                                                  .library = "DEVLIB",
-                                                                  .object = "HELLO",
-                                                                  .object_type = "PGM",
-                                                                  .attribute = "CLP",
-                                                                  .owner = "TESTER",
-                                                                  .asp = 1,
-                                                                  .created = built,
-                                                                  .changed = built,
-                                                                  .description = "Say hello",
-                                                                  .source_file = "QCLSRC",
-                                                                  .source_library = "DEVLIB",
-                                                                  .source_member = "HELLO"}}}));
-  EXPECT_EQ(
-      fs->metadata_cache().get("/qsys.lib/devlib.lib/settings.dtaara"),
-      (MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/SETTINGS.dtaara",
-                      .properties = {FileProperties::Object{.path = "/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA",
-                                                            .library = "DEVLIB",
-                                                            .object = "SETTINGS",
-                                                            .object_type = "DTAARA",
-                                                            .attribute = "",
-                                                            .owner = "QPGMR",
-                                                            .asp = 1,
-                                                            .created = built,
-                                                            .changed = built,
-                                                            .description = "Settings",
-                                                            .source_file = std::nullopt,
-                                                            .source_library = std::nullopt,
-                                                            .source_member = std::nullopt}}}));
+                            .properties = {hello_program_properties()}}));
+  EXPECT_EQ(fs->metadata_cache().get("/qsys.lib/devlib.lib/settings.dtaara"),
+            (MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/SETTINGS.dtaara",
+                            .properties = {settings_area_properties()}}));
   EXPECT_EQ(fs->metadata_cache().get("/QSYS.LIB/DEVLIB.LIB/QCLSRC"), std::nullopt);
   EXPECT_FALSE(entry_asks("/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm"));
 }
@@ -136,18 +111,31 @@ TEST_F(ListDirectory, DescribesEachMemberOfASourceFileAsTheDirectoryNamesIt) {
 
     const std::string hello = c.directory + "/HELLO.clp";
     EXPECT_EQ(fs->metadata_cache().get(hello),
-              (MetadataResult{.path = hello,
-                              .properties = {FileProperties::Member{.path = c.resolved + "/HELLO.MBR",
-                                                                    .library = c.library,
-                                                                    .source_file = c.file,
-                                                                    .member = "HELLO",
-                                                                    .source_type = "CLP",
-                                                                    .ccsid = 277,
-                                                                    .record_length = 92,
-                                                                    .description = "Sig hej på dansk"}}}));
+              (MetadataResult{
+                  .path = hello,
+                  .properties = {hello_member_properties(c.resolved + "/HELLO.MBR", c.library, c.file)}}));
     EXPECT_FALSE(entry_asks(hello));
     EXPECT_EQ(fs->lookup_entry(hello), built_file(240, member("HELLO")));
   }
+}
+
+TEST_F(ListDirectory, LeadsDownToAMemberByTheNamesItShows) {
+  std::string path = "/";
+  for (const std::string name : {"QSYS.LIB", "DEVLIB", "QCLSRC", "HELLO.clp"}) {
+    const auto listed = fs->list_directory(path);
+    ASSERT_TRUE(listed) << path;
+    ASSERT_THAT(names(*listed), Contains(name)) << path;
+    path = path == "/" ? "/" + name : path + "/" + name;
+  }
+  host.clear_requests();
+  const auto entry = fs->lookup_entry(path);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->member, (MemberLocation{"DEVLIB", "QCLSRC", std::string(kQclsrc) + "/HELLO.MBR"}));
+  EXPECT_TRUE(host.requests().empty());
+  EXPECT_NE(fs->metadata_cache().get(path), std::nullopt);
+  const auto text = fs->load_content(path, entry->member);
+  ASSERT_TRUE(text);
+  EXPECT_THAT(*text, StartsWith("             PGM\n"));
 }
 
 TEST_F(ListDirectory, StoresNoMemberPropertiesWhenTheListingStatesNoCcsid) {

@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <future>
+#include <optional>
+#include <thread>
 
 #include "captured_events.hpp"
 #include "fake_host_mount.hpp"
@@ -24,8 +26,10 @@ using fake_ibmi::ServedRequest;
 using fake_ibmi::Service;
 using filesystem::command_request;
 using filesystem::ConnectionLock;
-using filesystem::file_request;
+using filesystem::hello_member_properties;
+using filesystem::hello_program_properties;
 using filesystem::kTestLifetime;
+using filesystem::settings_area_properties;
 using morva::command::CommandClient;
 using morva::ifs::IfsClient;
 using ::testing::AllOf;
@@ -48,34 +52,6 @@ std::string request_line(std::string_view path) {
   return nlohmann::json{{"version", 1}, {"method", "getFileProperties"}, {"path", path}}.dump() + "\n";
 }
 
-FileProperties::Member hello_member(std::string path, std::string library, std::string file) {
-  return FileProperties::Member{.path = std::move(path),
-                                .library = std::move(library),
-                                .source_file = std::move(file),
-                                .member = "HELLO",
-                                .source_type = "CLP",
-                                .ccsid = 277,
-                                .record_length = 92,
-                                .description = "Sig hej på dansk"};
-}
-
-FileProperties::Object hello_program() {
-  const std::string built = fake_ibmi::qsys_timestamp(fake_ibmi::kBuiltTime);
-  return FileProperties::Object{.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM",
-                                .library = "DEVLIB",
-                                .object = "HELLO",
-                                .object_type = "PGM",
-                                .attribute = "CLP",
-                                .owner = "TESTER",
-                                .asp = 1,
-                                .created = built,
-                                .changed = built,
-                                .description = "Say hello",
-                                .source_file = "QCLSRC",
-                                .source_library = "DEVLIB",
-                                .source_member = "HELLO"};
-}
-
 // Whether the condition came true within the limit.
 bool eventually(const std::function<bool()>& condition) {
   const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
@@ -92,9 +68,9 @@ struct Clients {
 };
 
 asio::awaitable<morva::Result<Clients>> connect_clients(std::string address, fake_ibmi::HostPorts ports) {
-  morva::Secret password(filesystem::kTestPassword);
+  morva::Secret password(fake_ibmi::kTestPassword);
   auto credentials =
-      co_await morva::command::sign_on(address, ports.signon, filesystem::kTestUser, std::move(password));
+      co_await morva::command::sign_on(address, ports.signon, fake_ibmi::kTestUser, std::move(password));
   if (!credentials) co_return std::unexpected(credentials.error());
   auto ifs = co_await IfsClient::connect(address, ports.file, credentials->user, credentials->password,
                                          credentials->password_level);
@@ -163,18 +139,21 @@ TEST_F(FilePropertiesOnHost, DescribesAMemberOnceAndThenAnswersFromTheCache) {
   struct Case {
     std::string path;
     MetadataResult result;
-    std::string member;  // as the file server is asked for it
+    std::string described;  // the member as the APIs are asked for it, in upper case
+    std::string member;     // and as the file server is
   };
   const std::string hello = "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR";
   const std::string lower_hello = "/QSYS.LIB/devlib.LIB/qclsrc.FILE/hello.MBR";
   const std::string note = "/QSYS.LIB/DEVLIB.LIB/QTXTSRC.FILE/NOTE.MBR";
   const Case cases[] = {
       {"QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR",
-       {.path = hello, .properties = {hello_member(hello, "DEVLIB", "QCLSRC")}},
+       {.path = hello, .properties = {hello_member_properties(hello, "DEVLIB", "QCLSRC")}},
+       hello,
        hello},
       {R"(qsys.lib\devlib\qclsrc\hello.clp)",
        {.path = "/qsys.lib/devlib/qclsrc/hello.clp",
-        .properties = {hello_member(lower_hello, "devlib", "qclsrc")}},
+        .properties = {hello_member_properties(lower_hello, "devlib", "qclsrc")}},
+       hello,
        lower_hello},
       {"QSYS.LIB/DEVLIB.LIB/QTXTSRC/NOTE.txt",
        {.path = "/QSYS.LIB/DEVLIB.LIB/QTXTSRC/NOTE.txt",
@@ -186,6 +165,7 @@ TEST_F(FilePropertiesOnHost, DescribesAMemberOnceAndThenAnswersFromTheCache) {
                                               .ccsid = 1208,
                                               .record_length = 132,
                                               .description = ""}}},
+       note,
        note},
   };
   for (const Case& c : cases) {
@@ -194,11 +174,10 @@ TEST_F(FilePropertiesOnHost, DescribesAMemberOnceAndThenAnswersFromTheCache) {
     EXPECT_EQ(ask(c.path), Outcome(c.result));
     const auto requests = host.requests();
     ASSERT_GE(requests.size(), 3u);
-    const std::string upper_member = c.member == lower_hello ? hello : c.member;
     EXPECT_THAT(std::vector(requests.begin(), requests.begin() + 2),
-                ElementsAre(command_request(RequestKind::member_description, upper_member),
+                ElementsAre(command_request(RequestKind::member_description, c.described),
                             command_request(RequestKind::file_description,
-                                            upper_member.substr(0, upper_member.rfind('/')))));
+                                            c.described.substr(0, c.described.rfind('/')))));
     EXPECT_THAT(
         std::vector(requests.begin() + 2, requests.end()),
         Each(AllOf(Field(&ServedRequest::service, Service::file), Field(&ServedRequest::subject, c.member))));
@@ -226,26 +205,18 @@ TEST_F(FilePropertiesOnHost, DescribesATypedObjectAsTheIbmiNamesIt) {
     MetadataResult result;
     std::string asked;
   };
-  FileProperties::Object settings = hello_program();
-  settings.path = "/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA";
-  settings.object = "SETTINGS";
-  settings.object_type = "DTAARA";
-  settings.attribute = "";
-  settings.owner = "QPGMR";
-  settings.description = "Settings";
-  settings.source_file = settings.source_library = settings.source_member = std::nullopt;
   const Case cases[] = {
       {"/",
        "QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm",
-       {.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm", .properties = {hello_program()}},
+       {.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm", .properties = {hello_program_properties()}},
        "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"},
       {"/QSYS.LIB",
        "DEVLIB.LIB/HELLO.PGM",
-       {.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM", .properties = {hello_program()}},
+       {.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM", .properties = {hello_program_properties()}},
        "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"},
       {"/",
        "qsys.lib/devlib/settings.dtaara",
-       {.path = "/qsys.lib/devlib/settings.dtaara", .properties = {settings}},
+       {.path = "/qsys.lib/devlib/settings.dtaara", .properties = {settings_area_properties()}},
        "/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA"},
   };
   for (const Case& c : cases) {
@@ -264,17 +235,18 @@ TEST_F(FilePropertiesOnHost, ServesWhatAListingFoundUnderTheListedPath) {
   const std::string hello = "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR";
   EXPECT_EQ(ask("qsys.lib/devlib.lib/qclsrc/hello.CLP"),
             Outcome(MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/QCLSRC/HELLO.clp",
-                                   .properties = {hello_member(hello, "DEVLIB", "QCLSRC")}}));
-  EXPECT_EQ(
-      ask("QSYS.LIB/DEVLIB.LIB/HELLO.CLP.PGM"),
-      Outcome(MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm", .properties = {hello_program()}}));
+                                   .properties = {hello_member_properties(hello, "DEVLIB", "QCLSRC")}}));
+  EXPECT_EQ(ask("QSYS.LIB/DEVLIB.LIB/HELLO.CLP.PGM"),
+            Outcome(MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm",
+                                   .properties = {hello_program_properties()}}));
   EXPECT_THAT(host.requests(), IsEmpty());
 
   clock.advance(kTestLifetime);
   const std::string lower_hello = "/QSYS.LIB/devlib.LIB/qclsrc.FILE/hello.MBR";
-  EXPECT_EQ(ask("qsys.lib/devlib/qclsrc/hello.clp"),
-            Outcome(MetadataResult{.path = "/qsys.lib/devlib/qclsrc/hello.clp",
-                                   .properties = {hello_member(lower_hello, "devlib", "qclsrc")}}));
+  EXPECT_EQ(
+      ask("qsys.lib/devlib/qclsrc/hello.clp"),
+      Outcome(MetadataResult{.path = "/qsys.lib/devlib/qclsrc/hello.clp",
+                             .properties = {hello_member_properties(lower_hello, "devlib", "qclsrc")}}));
   EXPECT_EQ(host.count(RequestKind::member_description), 1u);
 }
 
