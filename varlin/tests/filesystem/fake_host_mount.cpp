@@ -101,6 +101,12 @@ EntryInfo built_directory() {
       .member = std::nullopt, .size = 0, .modified = fake_ibmi::kBuiltTime, .is_directory = true};
 }
 
+std::vector<std::string> names_of(const std::vector<DirEntry>& entries) {
+  std::vector<std::string> names;
+  for (const DirEntry& entry : entries) names.push_back(entry.name);
+  return names;
+}
+
 ServedRequest file_request(RequestKind kind, std::string subject) {
   return ServedRequest{Service::file, kind, std::move(subject)};
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "fake_ibmi/host/fake_host.hpp"
 #include "fake_ibmi/host/test_tree.hpp"
@@ -66,6 +67,9 @@ metadata_pipe::FileProperties::Object settings_area_properties();
 // Entries as the fake reports what its tree was built with.
 EntryInfo built_file(std::uint64_t size, std::optional<MemberLocation> member = std::nullopt);
 EntryInfo built_directory();
+
+// The names a listing shows, in its order.
+std::vector<std::string> names_of(const std::vector<DirEntry>& entries);
 
 fake_ibmi::ServedRequest file_request(fake_ibmi::RequestKind kind, std::string subject = {});
 fake_ibmi::ServedRequest command_request(fake_ibmi::RequestKind kind, std::string subject = {});

@@ -15,13 +15,6 @@ using namespace std::chrono_literals;
 constexpr int kThreads = 8;
 constexpr int kRounds = 10;
 
-std::vector<std::string> names(const StatusResult<std::vector<DirEntry>>& listed) {
-  std::vector<std::string> result;
-  if (listed)
-    for (const DirEntry& entry : *listed) result.push_back(entry.name);
-  return result;
-}
-
 TEST_F(FakeHostMount, ServesManyThreadsAtOnceThroughBothConnections) {
   const auto fs = mount("/", 0s);  // every call reaches the IBM i
   ASSERT_TRUE(fs);
@@ -29,8 +22,8 @@ TEST_F(FakeHostMount, ServesManyThreadsAtOnceThroughBothConnections) {
   // Each call answers whether it got the right answer.
   const std::function<bool()> calls[] = {
       [&fs] {
-        return names(fs->list_directory("/QSYS.LIB/DEVLIB/QCLSRC")) ==
-               std::vector<std::string>{"EMPTY.clp", "HELLO.clp"};
+        const auto listed = fs->list_directory("/QSYS.LIB/DEVLIB/QCLSRC");
+        return listed && names_of(*listed) == std::vector<std::string>{"EMPTY.clp", "HELLO.clp"};
       },
       [&fs, &hello] {
         return fs->load_content("/QSYS.LIB/DEVLIB/QCLSRC/HELLO.clp", hello)

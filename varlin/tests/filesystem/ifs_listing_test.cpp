@@ -20,12 +20,6 @@ using ::testing::StartsWith;
 
 constexpr std::string_view kQclsrc = "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE";
 
-std::vector<std::string> names(const std::vector<DirEntry>& entries) {
-  std::vector<std::string> result;
-  for (const DirEntry& entry : entries) result.push_back(entry.name);
-  return result;
-}
-
 // An object of a library as the file server may list it, whatever its name.
 void add_library_entry(FakeHost& host, std::string name) {
   host.with_tree([&name](IfsTree& tree) {
@@ -63,8 +57,8 @@ TEST_F(ListDirectory, DescribesEachTypedObjectOfALibrary) {
   for (const char* name : {"OLD.LIB", "ODD.mbr", "NODOT"}) add_library_entry(host, name);
   const auto listed = fs->list_directory("/QSYS.LIB/DEVLIB.LIB");
   ASSERT_TRUE(listed);
-  EXPECT_THAT(names(*listed), ElementsAre("CUSTOMERS", "HELLO.clp.pgm", "NODOT", "ODD.mbr", "OLD", "QCLSRC",
-                                          "QNEWSRC", "QTXTSRC", "SETTINGS.dtaara"));
+  EXPECT_THAT(names_of(*listed), ElementsAre("CUSTOMERS", "HELLO.clp.pgm", "NODOT", "ODD.mbr", "OLD",
+                                             "QCLSRC", "QNEWSRC", "QTXTSRC", "SETTINGS.dtaara"));
   EXPECT_THAT(
       host.requests(),
       ElementsAre(file_request(RequestKind::list_attributes, "/QSYS.LIB/DEVLIB.LIB/*"),
@@ -124,7 +118,7 @@ TEST_F(ListDirectory, LeadsDownToAMemberByTheNamesItShows) {
   for (const std::string name : {"QSYS.LIB", "DEVLIB", "QCLSRC", "HELLO.clp"}) {
     const auto listed = fs->list_directory(path);
     ASSERT_TRUE(listed) << path;
-    ASSERT_THAT(names(*listed), Contains(name)) << path;
+    ASSERT_THAT(names_of(*listed), Contains(name)) << path;
     path = path == "/" ? "/" + name : path + "/" + name;
   }
   host.clear_requests();
@@ -195,7 +189,7 @@ TEST_F(ListDirectory, AnswersAFreshListingUnchangedAndListsAgainOnceItExpires) {
   clock.advance(1ns);
   const auto again = fs->list_directory("/QSYS.LIB/DEVLIB.LIB/QCLSRC");
   ASSERT_TRUE(again);
-  EXPECT_THAT(names(*again), ElementsAre("EMPTY.clp", "HELLO.clp", "NEW.clp"));
+  EXPECT_THAT(names_of(*again), ElementsAre("EMPTY.clp", "HELLO.clp", "NEW.clp"));
   EXPECT_EQ(host.count(RequestKind::member_description), 3u);
 }
 
