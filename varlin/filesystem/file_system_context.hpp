@@ -21,6 +21,8 @@ using FileName = std::u16string_view;
 struct VolumeSize {
   std::uint64_t total = 0;
   std::uint64_t free = 0;
+
+  friend bool operator==(const VolumeSize&, const VolumeSize&) = default;
 };
 
 // What every mounted file system answers without an open file: the volume information and the end of

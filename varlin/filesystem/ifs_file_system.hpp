@@ -78,6 +78,10 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   std::uint64_t max_file_size() const {
     return max_file_size_;
   }
+  // Shared with the metadata pipe: a copy is a handle to the same entries.
+  const MetadataCache& metadata_cache() const {
+    return metadata_cache_;
+  }
 
   // The WinFsp operations: names, opening, reading and listing.
   OperationResult<std::uint32_t> get_security_by_name(FileName name) override;

@@ -18,15 +18,13 @@ constexpr std::uint16_t kFileType = 1;
 constexpr std::uint16_t kDirectoryType = 2;
 
 // Reply 0x8005: creation, change and access times at 22, 30 and 38, the size at 46 (32 bits) and 81
-// (64 bits), the object type at 54; then the name in UTF-16 and the object attributes with the CCSID.
-Bytes entry_reply(const Node& node, std::string_view name, std::uint16_t chain) {
-  Bytes attributes(kObjectAttributesLength);
-  attributes[kObjectCcsidOffset] = static_cast<std::uint8_t>(node.ccsid >> 8);
-  attributes[kObjectCcsidOffset + 1] = static_cast<std::uint8_t>(node.ccsid);
+// (64 bits), the object type at 54; then the name in UTF-16 and, when asked for, the object attributes
+// with the CCSID.
+Bytes entry_reply(const Node& node, std::string_view name, std::uint16_t chain, bool with_attributes) {
   const std::uint64_t size = node.has_content() ? node.data.size() : 0;
   const std::uint32_t size32 = size > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<std::uint32_t>(size);
-  return PacketBuilder(kFileServer, kEntryReplyId)
-      .template_length(kEntryTemplateLength)
+  PacketBuilder reply(kFileServer, kEntryReplyId);
+  reply.template_length(kEntryTemplateLength)
       .u16(20, chain)
       .u32(22, node.modified)
       .u32(30, node.modified)
@@ -35,9 +33,12 @@ Bytes entry_reply(const Node& node, std::string_view name, std::uint16_t chain) 
       .u16(54, node.is_directory() ? kDirectoryType : kFileType)
       .u64(81, size)
       .u32(89, 0)
-      .item(kNameCp, encode_text(name, 1200).value_or(Bytes{}))
-      .item(kObjectAttributesCp, attributes)
-      .build();
+      .item(kNameCp, encode_text(name, 1200).value_or(Bytes{}));
+  if (!with_attributes) return reply.build();
+  Bytes attributes(kObjectAttributesLength);
+  attributes[kObjectCcsidOffset] = static_cast<std::uint8_t>(node.ccsid >> 8);
+  attributes[kObjectCcsidOffset + 1] = static_cast<std::uint8_t>(node.ccsid);
+  return reply.item(kObjectAttributesCp, attributes).build();
 }
 
 char fold(char c) {
@@ -75,12 +76,13 @@ Answer FileConversation::list(const std::string& pattern) const {
   const std::size_t slash = pattern.rfind('/');
   const std::string last = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   const IfsTree& tree = state_->tree;
+  const bool attributes = state_->settings.list_states_ccsid;
   if (last.find_first_of("*?") == std::string::npos) {
     const Lookup found = tree.lookup(pattern);
     if (!found.parent) return failure(kPathNotFound);
     if (found.denied) return failure(kAccessDenied);
     if (!found.node) return failure(kFileNotFound);
-    return {{entry_reply(*found.node, found.name, kMore), return_code_reply(kNoMoreFiles)}};
+    return {{entry_reply(*found.node, found.name, kMore, attributes), return_code_reply(kNoMoreFiles)}};
   }
   const Lookup directory = tree.lookup(slash == std::string::npos ? std::string() : pattern.substr(0, slash));
   if (!directory.node || !directory.node->is_directory()) return failure(kPathNotFound);
@@ -89,11 +91,12 @@ Answer FileConversation::list(const std::string& pattern) const {
   // Directories of the root file system list themselves and their parent too.
   if (!tree.is_qsys_directory(*directory.node)) {
     for (const std::string_view dot : {".", ".."}) {
-      if (matches(last, dot)) answer.replies.push_back(entry_reply(*directory.node, dot, kMore));
+      if (matches(last, dot)) answer.replies.push_back(entry_reply(*directory.node, dot, kMore, attributes));
     }
   }
   for (const auto& child : directory.node->children) {
-    if (matches(last, child->name)) answer.replies.push_back(entry_reply(*child, child->name, kMore));
+    if (matches(last, child->name))
+      answer.replies.push_back(entry_reply(*child, child->name, kMore, attributes));
   }
   answer.replies.push_back(return_code_reply(kNoMoreFiles));
   return answer;
@@ -103,7 +106,7 @@ Answer FileConversation::object_attributes(std::uint32_t handle) const {
   const auto open = handles_.find(handle);
   if (open == handles_.end()) return failure(kInvalidHandle);
   const Node& node = *open->second.node;
-  return {{entry_reply(node, node.name, kMore), return_code_reply(kNoMoreFiles)}};
+  return {{entry_reply(node, node.name, kMore, true), return_code_reply(kNoMoreFiles)}};
 }
 
 }  // namespace fake_ibmi

@@ -1,6 +1,7 @@
 #include "fake_ibmi/host/host_state.hpp"
 
 #include <algorithm>
+#include <ostream>
 
 namespace fake_ibmi {
 
@@ -34,6 +35,10 @@ std::string_view request_kind_name(RequestKind kind) {
     case RequestKind::unknown_command_request: return "unknown_command_request";
   }
   return "?";
+}
+
+std::ostream& operator<<(std::ostream& out, const ServedRequest& request) {
+  return out << request_kind_name(request.kind) << "(" << request.subject << ")";
 }
 
 std::optional<Fault> HostState::admit(Service service, RequestKind kind, std::string subject) {

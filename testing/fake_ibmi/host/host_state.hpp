@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <iosfwd>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -23,11 +24,13 @@ struct HostSettings {
   std::map<std::string, std::string> users;
   std::uint8_t password_level = 2;
   // File server: its datastream level, the largest write it takes, the data bytes of one read reply,
-  // and whether opening a member states the member's CCSID (else 0xFFFF: ask its object attributes).
+  // whether opening a member states the member's CCSID (else 0xFFFF: ask its object attributes), and
+  // whether listed entries carry their object attributes, the CCSID among them.
   std::uint16_t file_datastream_level = 16;
   std::uint32_t data_block_size = 65536;
   std::uint32_t read_reply_size = 65536;
   bool open_states_member_ccsid = true;
+  bool list_states_ccsid = true;
   // Remote-command server: the job's CCSID, in which the API receivers hold their text.
   std::uint16_t command_ccsid = 277;
   std::uint16_t command_datastream_level = 10;
@@ -85,6 +88,9 @@ struct ServedRequest {
 
   friend bool operator==(const ServedRequest&, const ServedRequest&) = default;
 };
+
+// "kind(subject)", for test messages.
+std::ostream& operator<<(std::ostream& out, const ServedRequest& request);
 
 // A fault planned for the next request of a kind: a reply with this return code in place of the real
 // answer, or, without one, the end of the connection before any reply.

@@ -11,38 +11,19 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "fake_ibmi/host/fake_host.hpp"
+#include "fake_ibmi/host/test_tree.hpp"
 #include "morva/command/command_client.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/ifs/client.hpp"
 
-namespace fake_ibmi {
-
-inline void PrintTo(const ServedRequest& request, std::ostream* out) {
-  *out << request_kind_name(request.kind) << "(" << request.subject << ")";
-}
-
-}  // namespace fake_ibmi
-
 namespace fake_ibmi::testing {
 
-inline constexpr std::string_view kUser = "TESTER";
-inline constexpr std::string_view kPassword = "Secret1";
 inline constexpr std::chrono::seconds kTimeLimit{10};
-
-// The tree most tests work on:
-//   /home/tester/notes.txt, data.bin (100,000 bytes), empty/; /home/shared/locked.txt (access denied)
-//   /QSYS.LIB/DEVLIB.LIB: QCLSRC.FILE (92, CCSID 277) with HELLO.MBR and EMPTY.MBR, QTXTSRC.FILE
-//   (132, CCSID 1208) with NOTE.MBR, QNEWSRC.FILE without members, CUSTOMERS.FILE (a data file),
-//   HELLO.PGM and SETTINGS.DTAARA.
-IfsTree test_tree();
-HostSettings test_settings(std::uint8_t password_level = 2);
-Bytes data_bin();
 
 // Runs an operation to its end on the runtime. One that does not end within the limit fails the test
 // and gives an error result; its result, should it still come, goes nowhere.
@@ -103,10 +84,10 @@ class HostSession {
   FakeHost& host() { return host_; }
   asio::io_context& io() { return io_; }
 
-  morva::Result<morva::signon::SignonCredentials> sign_on(std::string_view user = kUser,
-                                                          std::string_view password = kPassword);
+  morva::Result<morva::signon::SignonCredentials> sign_on(std::string_view user = kTestUser,
+                                                          std::string_view password = kTestPassword);
   // Signs on and opens both connections.
-  morva::Result<void> connect(std::string_view user = kUser, std::string_view password = kPassword);
+  morva::Result<void> connect(std::string_view user = kTestUser, std::string_view password = kTestPassword);
   morva::Result<morva::ifs::IfsClient> connect_ifs(const morva::signon::SignonCredentials& credentials);
   morva::Result<morva::command::CommandClient> connect_command(
       const morva::signon::SignonCredentials& credentials);

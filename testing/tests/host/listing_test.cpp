@@ -69,6 +69,24 @@ TEST_F(FakeFileService, ReportsKindsSizesTimesAndCcsids) {
   EXPECT_EQ(data->ccsid, kStreamFileCcsid);
 }
 
+TEST(FakeListingAttributes, AreLeftOutWhenTheSettingsSaySo) {
+  HostSettings settings = test_settings();
+  settings.list_states_ccsid = false;
+  HostSession session(test_tree(), settings);
+  ASSERT_TRUE(session.connect());
+  const auto members = session.run(session.ifs().list_directory("/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE"));
+  ASSERT_TRUE(members) << members.error().text();
+  ASSERT_EQ(members->size(), 2u);
+  for (const IfsEntry& entry : *members) EXPECT_EQ(entry.ccsid, std::nullopt) << entry.name;
+  const auto notes = session.run(session.ifs().stat("/home/tester/notes.txt"));
+  ASSERT_TRUE(notes) << notes.error().text();
+  EXPECT_EQ(notes->ccsid, std::nullopt);
+  const auto ccsid =
+      session.run(session.ifs().source_member_ccsid("/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR"));
+  ASSERT_TRUE(ccsid) << ccsid.error().text();
+  EXPECT_EQ(*ccsid, 277) << "an open still states it";
+}
+
 TEST_F(FakeFileService, MatchesNamePatterns) {
   struct Case {
     std::string pattern;

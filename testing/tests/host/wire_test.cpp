@@ -41,7 +41,7 @@ class FileWire {
     const Bytes seeds = send(PacketBuilder(kServer, 0x7001).header_id(3, 0).bytes(20, client).build()).at(0);
     Seed server{};
     std::copy(seeds.begin() + 24, seeds.begin() + 32, server.begin());
-    const auto substitute = expected_substitute(kUser, kPassword, 2, client, server);
+    const auto substitute = expected_substitute(kTestUser, kTestPassword, 2, client, server);
     const Bytes started = send(PacketBuilder(kServer, 0x7002)
                                    .header_id(2, 0)
                                    .u8(20, 3)

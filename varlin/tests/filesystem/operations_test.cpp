@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "fake_ibmi/host/fake_host.hpp"
+#include "fake_host_mount.hpp"
 #include "filesystem/ifs_file_system.hpp"
 #include "filesystem/winfsp/dir_info.hpp"
 #include "stub_winfsp.hpp"
@@ -14,26 +13,23 @@
 namespace varlin::filesystem {
 namespace {
 
-using fake_ibmi::FakeHost;
 using fake_ibmi::RequestKind;
-using namespace std::chrono_literals;
 
 constexpr std::uint32_t kNoOptions = 0;
 constexpr std::uint32_t kCleanupDelete = 1;
 
-fake_ibmi::IfsTree tree() {
-  fake_ibmi::IfsTree tree;
+// What these tests add to the fake's tree.
+void add_operation_entries(fake_ibmi::IfsTree& tree) {
   tree.add_file("/home/dev/notes.txt", "0123456789")
       .add_file("/home/dev/B", "")
       .add_file("/home/dev/_", "")
       .add_file("/home/dev/a", "")
       .add_directory("/home/dev/sub")
       .add_file("/home/dev/sub/inner.txt", "inner")
-      .add_library("DEVLIB")
-      .add_source_file("DEVLIB", "QCLSRC", {.record_length = 92, .ccsid = 277})
-      .add_member("DEVLIB", "QCLSRC", "HELLO",
+      .add_library("OPSLIB")
+      .add_source_file("OPSLIB", "QCLSRC", {.record_length = 92, .ccsid = 277})
+      .add_member("OPSLIB", "QCLSRC", "HELLO",
                   {.lines = {"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM"}, .source_type = "CLP"});
-  return tree;
 }
 
 std::u16string name(std::u16string_view text) {
@@ -65,23 +61,15 @@ Listing listing_in(const std::vector<std::byte>& buffer, std::uint32_t bytes) {
   return listing;
 }
 
-class OperationsTest : public testing::Test {
+// A mount of the fake's root that buffers members of at most 1,000 bytes.
+class OperationsTest : public FakeHostMount {
  protected:
-  OperationsTest() {
-    fake_ibmi::HostSettings settings;
-    settings.users = {{"DEV", "Secret1"}};
-    host_ = std::make_unique<FakeHost>(tree(), settings);
-    const auto ports = host_->ports();
-    auto mounted =
-        IfsFileSystem::connect(MountSettings{.host = host_->address(),
-                                             .user = "dev",
-                                             .password = morva::Secret(std::string_view("Secret1")),
-                                             .remote_root = "/",
-                                             .max_file_size = 1000,
-                                             .cache_ttl = 30s,
-                                             .ports = {ports.signon, ports.file, ports.command},
-                                             .environment = {}});
-    EXPECT_TRUE(mounted) << mounted.error().text();
+  void SetUp() override {
+    host.with_tree(add_operation_entries);
+    MountSettings settings = settings_for("/");
+    settings.max_file_size = 1000;
+    auto mounted = IfsFileSystem::connect(std::move(settings));
+    ASSERT_TRUE(mounted) << mounted.error().text();
     fs_ = std::move(*mounted);
   }
 
@@ -122,7 +110,6 @@ class OperationsTest : public testing::Test {
     return bytes ? listing_in(buffer, *bytes) : Listing{};
   }
 
-  std::unique_ptr<FakeHost> host_;
   std::unique_ptr<IfsFileSystem> fs_;
   winfsp_stub::StubWinFsp winfsp_;
 };
@@ -144,15 +131,15 @@ TEST_F(OperationsTest, OpenChecksTheDirectoryOptions) {
 }
 
 TEST_F(OperationsTest, AMemberIsReadWholeAtOpenAndServedFromMemory) {
-  const auto member = opened(u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
+  const auto member = opened(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
   ASSERT_TRUE(member);
   const std::string text = "PGM\nSNDPGMMSG MSG('Hej')\nENDPGM\n";
-  host_->clear_requests();
+  host.clear_requests();
   EXPECT_EQ(read_all(member), text);
   EXPECT_EQ(read_all(member, 4, 9), "SNDPGMMSG");
   EXPECT_EQ(read_all(member, text.size()), "");
   EXPECT_EQ(read_all(member, 5000), "");
-  EXPECT_TRUE(host_->requests().empty()) << "reads of a buffered member ask nothing";
+  EXPECT_TRUE(host.requests().empty()) << "reads of a buffered member ask nothing";
   winfsp::FSP_FSCTL_FILE_INFO info{};
   ASSERT_TRUE(fs_->get_file_info(member, info));
   EXPECT_EQ(info.FileSize, text.size());
@@ -162,7 +149,7 @@ TEST_F(OperationsTest, AStreamFileIsReadRangeByRange) {
   const auto file = opened(u"\\home\\dev\\notes.txt");
   EXPECT_EQ(read_all(file, 3, 4), "3456");
   EXPECT_EQ(read_all(file, 8), "89");
-  EXPECT_EQ(host_->count(RequestKind::read_file), 2u);
+  EXPECT_EQ(host.count(RequestKind::read_file), 2u);
   const auto directory = opened(u"\\home\\dev");
   std::vector<std::byte> buffer(16);
   EXPECT_EQ(fs_->read(directory, buffer, 0).error(), OperationError(winfsp::kStatusFileIsADirectory));
@@ -188,28 +175,28 @@ TEST_F(OperationsTest, ListsInByteOrderWithDotEntriesBelowTheRoot) {
 TEST_F(OperationsTest, AMarkerKeepsTheSnapshotOfItsEnumeration) {
   const auto dev = opened(u"\\home\\dev");
   list(dev);
-  host_->with_tree([](fake_ibmi::IfsTree& t) { t.add_file("/home/dev/c", ""); });
+  host.with_tree([](fake_ibmi::IfsTree& t) { t.add_file("/home/dev/c", ""); });
   EXPECT_EQ(list(dev, u"a").names, (std::vector<std::u16string>{u"notes.txt", u"sub"}));
 }
 
 TEST_F(OperationsTest, MemberWritesStayInMemoryUntilTheWriteBack) {
-  const auto member = opened(u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
-  host_->clear_requests();
+  const auto member = opened(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
+  host.clear_requests();
   EXPECT_EQ(write(member, "XX", 40), 2u);
   EXPECT_EQ(read_all(member, 28), "PGM\n        XX") << "the gap is filled with spaces";
-  EXPECT_EQ(host_->count(RequestKind::write_file), 0u);
+  EXPECT_EQ(host.count(RequestKind::write_file), 0u);
 
   winfsp::FSP_FSCTL_FILE_INFO info{};
   ASSERT_TRUE(fs_->flush(member, info));
   EXPECT_EQ(info.FileSize, 42u);
-  EXPECT_GT(host_->count(RequestKind::write_file), 0u);
+  EXPECT_GT(host.count(RequestKind::write_file), 0u);
   const auto lines =
-      host_->with_tree([](fake_ibmi::IfsTree& t) { return t.member_lines("DEVLIB", "QCLSRC", "HELLO"); });
+      host.with_tree([](fake_ibmi::IfsTree& t) { return t.member_lines("OPSLIB", "QCLSRC", "HELLO"); });
   EXPECT_EQ(lines, (std::vector<std::string>{"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM", "        XX"}));
 }
 
 TEST_F(OperationsTest, AMemberMayNotGrowBeyondTheLargestBufferedSize) {
-  const auto member = opened(u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
+  const auto member = opened(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
   winfsp::FSP_FSCTL_FILE_INFO info{};
   const std::string byte = "x";
   EXPECT_EQ(fs_->write(member, std::as_bytes(std::span(byte)), 1000, false, false, info).error(),
@@ -221,13 +208,13 @@ TEST_F(OperationsTest, AMemberMayNotGrowBeyondTheLargestBufferedSize) {
 TEST_F(OperationsTest, StreamWritesGoOutAtOnce) {
   const auto file = opened(u"\\home\\dev\\notes.txt");
   EXPECT_EQ(write(file, "AB", 12), 2u);
-  EXPECT_EQ(host_->with_tree([](fake_ibmi::IfsTree& t) { return t.file_bytes("/home/dev/notes.txt"); }),
+  EXPECT_EQ(host.with_tree([](fake_ibmi::IfsTree& t) { return t.file_bytes("/home/dev/notes.txt"); }),
             fake_ibmi::Bytes({'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 0, 0, 'A', 'B'}));
   winfsp::FSP_FSCTL_FILE_INFO info{};
   const std::string nothing;
-  host_->clear_requests();
+  host.clear_requests();
   EXPECT_EQ(fs_->write(file, std::as_bytes(std::span(nothing)), 20, false, false, info), 0u);
-  EXPECT_EQ(host_->count(RequestKind::write_file), 0u) << "a zero-length write sends nothing";
+  EXPECT_EQ(host.count(RequestKind::write_file), 0u) << "a zero-length write sends nothing";
   EXPECT_EQ(info.FileSize, 20u);
   const std::string z = "Z";
   EXPECT_EQ(fs_->write(file, std::as_bytes(std::span(z)), 30, false, true, info), 0u)
@@ -236,16 +223,16 @@ TEST_F(OperationsTest, StreamWritesGoOutAtOnce) {
 
 TEST_F(OperationsTest, MembersAreNeitherCreatedDeletedNorRenamed) {
   winfsp::FSP_FSCTL_OPEN_FILE_INFO info{};
-  host_->clear_requests();
-  EXPECT_EQ(fs_->create(name(u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\NEW.MBR"), 0, 0, 0, info).error(),
+  host.clear_requests();
+  EXPECT_EQ(fs_->create(name(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\NEW.MBR"), 0, 0, 0, info).error(),
             OperationError(winfsp::kStatusAccessDenied));
-  EXPECT_TRUE(host_->requests().empty());
-  const auto member = opened(u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
+  EXPECT_TRUE(host.requests().empty());
+  const auto member = opened(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
   EXPECT_EQ(fs_->set_delete(member, true).error(), OperationError(winfsp::kStatusAccessDenied));
   EXPECT_EQ(fs_->rename(member, name(u"\\home\\dev\\hello.txt"), false).error(),
             OperationError(winfsp::kStatusAccessDenied));
   fs_->cleanup(member, kCleanupDelete);
-  EXPECT_EQ(host_->count(RequestKind::delete_file), 0u);
+  EXPECT_EQ(host.count(RequestKind::delete_file), 0u);
 }
 
 TEST_F(OperationsTest, CreatesDeletesAndRenames) {
@@ -253,7 +240,7 @@ TEST_F(OperationsTest, CreatesDeletesAndRenames) {
   auto created = fs_->create(name(u"\\home\\dev\\new.txt"), 0, 0, 4096, info);
   ASSERT_TRUE(created);
   EXPECT_EQ(info.FileInfo.FileSize, 4096u);
-  EXPECT_EQ(host_->with_tree([](fake_ibmi::IfsTree& t) { return t.file_bytes("/home/dev/new.txt")->size(); }),
+  EXPECT_EQ(host.with_tree([](fake_ibmi::IfsTree& t) { return t.file_bytes("/home/dev/new.txt")->size(); }),
             4096u);
   EXPECT_EQ(fs_->create(name(u"\\home\\dev\\new.txt"), 0, 0, 0, info).error(),
             OperationError(winfsp::kStatusObjectNameCollision));
@@ -266,18 +253,17 @@ TEST_F(OperationsTest, CreatesDeletesAndRenames) {
 
   ASSERT_TRUE(fs_->set_delete(*created, true));
   fs_->cleanup(*created, 0);
-  EXPECT_FALSE(
-      host_->with_tree([](fake_ibmi::IfsTree& t) { return t.find("/home/dev/new.txt") != nullptr; }));
+  EXPECT_FALSE(host.with_tree([](fake_ibmi::IfsTree& t) { return t.find("/home/dev/new.txt") != nullptr; }));
   EXPECT_EQ(open(u"\\home\\dev\\new.txt").error(), OperationError(winfsp::kStatusObjectNameNotFound));
 }
 
 TEST_F(OperationsTest, SizesAndTimesChangeWhatTheyMust) {
   const auto file = opened(u"\\home\\dev\\notes.txt");
   winfsp::FSP_FSCTL_FILE_INFO info{};
-  host_->clear_requests();
+  host.clear_requests();
   ASSERT_TRUE(fs_->set_file_size(file, 50, true, info));
   EXPECT_EQ(info.FileSize, 10u) << "a larger allocation keeps the size";
-  EXPECT_EQ(host_->count(RequestKind::truncate), 1u) << "and still sends it";
+  EXPECT_EQ(host.count(RequestKind::truncate), 1u) << "and still sends it";
   ASSERT_TRUE(fs_->set_basic_info(file, 116444736000000000ull, info));
   EXPECT_EQ(info.LastWriteTime, 116444736000000000ull);
   EXPECT_EQ(file->file.entry.modified, 0u);
