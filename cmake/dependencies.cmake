@@ -17,6 +17,13 @@ if(CMAKE_CROSSCOMPILING)
 
   add_library(asio_dep INTERFACE)
   target_link_libraries(asio_dep INTERFACE header_deps ws2_32 mswsock)
+  # Asio picks pthreads for its internal threads (timer, resolver) when _POSIX_THREADS is defined at
+  # its first include, and Win32 threads otherwise. MinGW's posix thread model defines it only in
+  # <pthread.h>, which <memory> and <thread> pull in, so the choice followed each file's include
+  # order: one program linked both layouts of asio::detail::thread, and an io_context started its
+  # timer thread as one kind and joined it as the other (heap corruption, a join that never waits).
+  # Pinning the choice keeps every file on the same layout.
+  target_compile_definitions(asio_dep INTERFACE ASIO_HAS_PTHREADS)
   add_library(fmt_dep INTERFACE)
   target_link_libraries(fmt_dep INTERFACE header_deps)
   target_compile_definitions(fmt_dep INTERFACE FMT_HEADER_ONLY)
