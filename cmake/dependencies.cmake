@@ -23,7 +23,7 @@ if(CMAKE_CROSSCOMPILING)
   # order: one program linked both layouts of asio::detail::thread, and an io_context started its
   # timer thread as one kind and joined it as the other (heap corruption, a join that never waits).
   # Pinning the choice keeps every file on the same layout.
-  target_compile_definitions(asio_dep INTERFACE ASIO_HAS_PTHREADS)
+  target_compile_definitions(asio_dep INTERFACE ASIO_STANDALONE ASIO_HAS_PTHREADS)
   add_library(fmt_dep INTERFACE)
   target_link_libraries(fmt_dep INTERFACE header_deps)
   target_compile_definitions(fmt_dep INTERFACE FMT_HEADER_ONLY)
@@ -61,8 +61,4 @@ else()
   target_link_libraries(json_dep INTERFACE nlohmann_json::nlohmann_json)
   add_library(gcrypt_dep INTERFACE)
   target_link_libraries(gcrypt_dep INTERFACE PkgConfig::GCRYPT)
-endif()
-
-if(CMAKE_CROSSCOMPILING)
-  target_compile_definitions(asio_dep INTERFACE ASIO_STANDALONE)
 endif()
