@@ -157,6 +157,8 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
 
   // A buffered file's content written back when it has unsaved changes.
   StatusResult<void> write_back(OpenFile& file);
+  // A new size for the file: its buffer cut or padded with spaces, or the remote file's size set.
+  OperationResult<void> resize(OpenFile& file, std::uint64_t size, winfsp::FSP_FSCTL_FILE_INFO& info);
 
   template <typename Operation>
   auto with_ifs(Operation operation) {

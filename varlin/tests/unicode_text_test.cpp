@@ -57,5 +57,17 @@ TEST(Utf16, ConvertsBothWaysAndMarksLoneSurrogates) {
   }
 }
 
+TEST(Utf16, ReplacesLoneSurrogatesWhereAskedTo) {
+  const std::vector<std::pair<std::u16string, std::string>> cases = {
+      {u"a\U0001F600", "a\xF0\x9F\x98\x80"},
+      {std::u16string(1, u'\xD800'), "\xEF\xBF\xBD"},
+      {std::u16string{u'x', u'\xDC00', u'y'}, "x\xEF\xBF\xBDy"},
+      {std::u16string{u'\xD83D', u'a'},
+       "\xEF\xBF\xBD"
+       "a"},
+  };
+  for (const auto& [units, text] : cases) EXPECT_EQ(utf8_replacing_lone_surrogates(units), text);
+}
+
 }  // namespace
 }  // namespace varlin

@@ -25,13 +25,6 @@ std::string status_text(NtStatus status) {
   return fmt::format("NTSTATUS 0x{:08X}", static_cast<std::uint32_t>(status));
 }
 
-// A buffered content resized to `size`, growing with spaces.
-OperationResult<void> resize_content(std::string& content, std::uint64_t size, std::uint64_t max_file_size) {
-  if (size > max_file_size) return fail(winfsp::kStatusDiskFull);
-  content.resize(size, kPadding);
-  return {};
-}
-
 }  // namespace
 
 StatusResult<void> IfsFileSystem::write_back(OpenFile& file) {
@@ -151,42 +144,35 @@ OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t 
                                        .delete_pending = false});
 }
 
+OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
+                                            winfsp::FSP_FSCTL_FILE_INFO& info) {
+  if (file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
+  if (file.content) {
+    if (size > max_file_size_) return fail(winfsp::kStatusDiskFull);
+    file.content->resize(size, kPadding);
+    file.dirty = true;
+  } else if (auto sized = set_remote_size(file.path, size); !sized) {
+    return fail(sized.error());
+  }
+  file.entry.size = size;
+  file.entry.modified = now_seconds();
+  fill_file_info(info, file.path, file.entry);
+  return {};
+}
+
 OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uint64_t allocation_size,
                                                winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
-  OpenFile& open_file = file->file;
-  if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
-  if (open_file.content) {
-    if (auto resized = resize_content(*open_file.content, allocation_size, max_file_size_); !resized)
-      return resized;
-    open_file.dirty = true;
-  } else if (auto sized = set_remote_size(open_file.path, allocation_size); !sized) {
-    return fail(sized.error());
-  }
-  open_file.entry.size = allocation_size;
-  open_file.entry.modified = now_seconds();
-  fill_file_info(info, open_file.path, open_file.entry);
-  return {};
+  return resize(file->file, allocation_size, info);
 }
 
 OperationResult<void> IfsFileSystem::set_file_size(const OpenFileRef& file, std::uint64_t new_size,
                                                    bool set_allocation_size,
                                                    winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
-  OpenFile& open_file = file->file;
-  if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
   // An allocation change can only shrink the file.
-  const std::uint64_t size = set_allocation_size ? std::min(open_file.entry.size, new_size) : new_size;
-  if (open_file.content) {
-    if (auto resized = resize_content(*open_file.content, size, max_file_size_); !resized) return resized;
-    open_file.dirty = true;
-  } else if (auto sized = set_remote_size(open_file.path, size); !sized) {
-    return fail(sized.error());
-  }
-  open_file.entry.size = size;
-  open_file.entry.modified = now_seconds();
-  fill_file_info(info, open_file.path, open_file.entry);
-  return {};
+  const std::uint64_t size = set_allocation_size ? std::min(file->file.entry.size, new_size) : new_size;
+  return resize(file->file, size, info);
 }
 
 OperationResult<void> IfsFileSystem::set_basic_info(const OpenFileRef& file, std::uint64_t last_write_time,
