@@ -145,11 +145,6 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // Total and free bytes, asked of the IBM i at most once per cache lifetime.
   VolumeSize volume_space() override;
 
-  // Runs one library operation under the connection's lock, blocking this thread (never one of the
-  // runtime's) until it is done.
-  template <typename Client, typename Operation>
-  auto with_connection(const SharedConnection<Client>& connection, Operation operation);
-
  private:
   IfsFileSystem(std::unique_ptr<Runtime> runtime, morva::ifs::IfsClient ifs,
                 morva::command::CommandClient command, std::string remote_root, const MountSettings& settings,
@@ -159,6 +154,11 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   StatusResult<void> write_back(OpenFile& file);
   // A new size for the file: its buffer cut or padded with spaces, or the remote file's size set.
   OperationResult<void> resize(OpenFile& file, std::uint64_t size, winfsp::FSP_FSCTL_FILE_INFO& info);
+
+  // Runs one library operation under the connection's lock, blocking this thread (never one of the
+  // runtime's) until it is done.
+  template <typename Client, typename Operation>
+  auto with_connection(const SharedConnection<Client>& connection, Operation operation);
 
   template <typename Operation>
   auto with_ifs(Operation operation) {
