@@ -128,9 +128,14 @@ class RequestReader {
     return true;
   }
 
-  // The parser's own message already names line and column.
-  bool parse_error(std::size_t, const std::string&, const Json::exception& error) {
-    error_ = error.what();
+  // The parser's syntax errors already name line and column; its range errors (a number too large for
+  // a double) do not.
+  bool parse_error(std::size_t position, const std::string&, const Json::exception& error) {
+    if (dynamic_cast<const Json::parse_error*>(&error) != nullptr) {
+      error_ = error.what();
+    } else {
+      error_ = fmt::format("{} at {}", error.what(), position_text(line_, position));
+    }
     return false;
   }
 
@@ -207,6 +212,10 @@ class RequestReader {
 }  // namespace
 
 morva::Result<Request> Request::deserialize(std::string_view line) {
+  // The parser would pass over a byte-order mark, which is not JSON white space.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (line.starts_with(kByteOrderMark))
+    return morva::fail(fmt::format("byte-order mark before the request at {}", position_text(line, 1)));
   std::size_t taken = 0;
   const CountingIterator first(line.data(), &taken);
   const CountingIterator last(line.data() + line.size(), &taken);

@@ -210,13 +210,14 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
                                                        const EnvironmentLookup& environment) {
   const std::string_view program = arguments.empty() ? kProgramName : file_name(arguments.front());
   const auto fail = [&](std::string_view message) { return error_exit(program, message); };
-  for (const std::string& argument : arguments.subspan(arguments.empty() ? 0 : 1))
-    if (!is_valid_utf8(argument)) return fail("invalid UTF-8 was detected in one or more arguments");
+  constexpr std::string_view kInvalidArgument = "invalid UTF-8 was detected in one or more arguments";
 
+  // Arguments are taken in order, so help shows whatever follows it.
   std::array<std::optional<std::string>, 8> values;
   bool options_ended = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
+    if (!is_valid_utf8(argument)) return fail(kInvalidArgument);
     if (options_ended || argument.size() < 2 || argument[0] != '-')
       return fail(fmt::format("unexpected argument '{}' found", argument));
     if (argument == "--") {
@@ -263,6 +264,7 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
       if (!next_is_value)
         return fail(fmt::format("a value is required for '{}' but none was supplied", usage_form(option)));
       attached = arguments[++i];
+      if (!is_valid_utf8(*attached)) return fail(kInvalidArgument);
     }
     if (auto reason = refusal(option.kind, *attached)) return fail(invalid_value(option, *attached, *reason));
     values[*slot] = std::string{*attached};

@@ -165,6 +165,8 @@ TEST(CommandLine, RefusedCommandLinesEndWithExitCodeTwo) {
        {{"MORVA_USER", "\xED\xA0\x80"}},
        "error: invalid UTF-8 was detected in environment variable MORVA_USER"},
       {{"--bogus", "--help"}, {}, "error: unexpected argument '--bogus' found"},
+      {{"--host", "\xFF", "--help"}, {}, "error: invalid UTF-8 was detected in one or more arguments"},
+      {{"\xFF", "--help"}, {}, "error: invalid UTF-8 was detected in one or more arguments"},
   };
   for (const RefusedCase& test : cases) {
     const auto result = parse(test.arguments, test.environment);
@@ -185,8 +187,13 @@ TEST(CommandLine, EnvironmentValuesOverriddenOnTheCommandLineAreNotChecked) {
 }
 
 TEST(CommandLine, HelpGoesToStandardOutputWithExitCodeZero) {
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--help"}, {"-h"}, {"--host", "a", "-h"}}) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
+                                                    {"-h"},
+                                                    {"--host", "a", "-h"},
+                                                    {"--help", "\xFF"},
+                                                    {"-h", "--user", "\xC3"},
+                                                    {"--help", "--bogus"},
+                                                    {"--help", "--help"}}) {
     const auto result = parse(arguments, {{"VARLIN_MOUNT_ID", "0"}});
     ASSERT_TRUE(std::holds_alternative<CommandLineExit>(result));
     const auto& help = std::get<CommandLineExit>(result);

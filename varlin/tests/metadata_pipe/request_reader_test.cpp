@@ -102,6 +102,13 @@ TEST(RequestDeserialize, RefusesWhatIsNotARequest) {
       {"{\"version\":1,\n\"method\":\"m\"\n}", "missing field `path` at line 3, column 1"},
       {"[1,\"m\"]", "with 3 elements at line 1, column 7"},
       {"{\"version\":1,\n\"method\":\"m\",\n\"path\":x}", "at line 3, column 8"},
+      {"\xEF\xBB\xBF{\"version\":1,\"method\":\"m\",\"path\":\"p\"}",
+       "byte-order mark before the request at line 1, column 1"},
+      {" \xEF\xBB\xBF{\"version\":1,\"method\":\"m\",\"path\":\"p\"}", "parse error at line 1, column 2"},
+      {"{\"version\":1e400,\"method\":\"m\",\"path\":\"p\"}",
+       "number overflow parsing '1e400' at line 1, column 16"},
+      {"{\"version\":1,\n\"extra\":-1e999,\"method\":\"m\",\"path\":\"p\"}",
+       "number overflow parsing '-1e999' at line 2, column 14"},
   };
   for (const auto& c : cases) {
     const auto request = Request::deserialize(c.line);
