@@ -33,14 +33,19 @@ std::optional<std::wstring> install_dir(const wchar_t* key) {
   return value;
 }
 
+// Never the current directory or PATH: a library of that name planted there would run inside a process
+// that holds the user's password.
 HMODULE load_library() {
-  if (HMODULE module = LoadLibraryW(std::wstring(kDllName).c_str())) return module;
+  constexpr DWORD kByName = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+  // A full path only; the library's own imports come from its folder or the system folder.
+  constexpr DWORD kByPath = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+  if (HMODULE module = LoadLibraryExW(std::wstring(kDllName).c_str(), nullptr, kByName)) return module;
   for (const wchar_t* key : kInstallKeys) {
     std::optional<std::wstring> path = install_dir(key);
     if (!path) continue;
     if (!path->empty() && path->back() == L'\\') path->pop_back();  // the value usually ends with one
     path->append(L"\\bin\\").append(kDllName);
-    if (HMODULE module = LoadLibraryW(path->c_str())) return module;
+    if (HMODULE module = LoadLibraryExW(path->c_str(), nullptr, kByPath)) return module;
   }
   return nullptr;
 }
