@@ -35,6 +35,9 @@ IoErrorKind kind_of(std::error_code code) {
       code == asio::error::broken_pipe)
     return IoErrorKind::connection_reset;
   if (code == asio::error::timed_out) return IoErrorKind::timed_out;
+  // Windows' ERROR_ACCESS_DENIED compares equal to the generic condition; Winsock's WSAEACCES does not.
+  if (code == std::errc::permission_denied || code == asio::error::access_denied)
+    return IoErrorKind::permission_denied;
   if (code == asio::error::host_not_found || code == asio::error::host_not_found_try_again)
     return IoErrorKind::not_found;
   return IoErrorKind::other;

@@ -28,6 +28,22 @@ TEST(Error, SystemErrorMapsItsKind) {
   EXPECT_EQ(error.system_code(), make_error_code(asio::error::connection_refused));
 }
 
+TEST(Error, AccessDeniedIsPermissionDenied) {
+  const std::error_code codes[] = {
+      make_error_code(asio::error::access_denied), std::make_error_code(std::errc::permission_denied),
+#ifdef _WIN32
+      std::error_code(5, std::system_category()),  // ERROR_ACCESS_DENIED
+#endif
+  };
+  for (const std::error_code& code : codes) {
+    const Error error = Error::system(code);
+    EXPECT_EQ(error.io_kind(), IoErrorKind::permission_denied) << code.message();
+    EXPECT_TRUE(error.diagnostic().starts_with("I/O error PermissionDenied (system error " +
+                                               std::to_string(code.value()) + "): "))
+        << error.diagnostic();
+  }
+}
+
 TEST(Error, ReturnCodeTravelsWithTheMessage) {
   const Error error = Error::return_code(2, "file not found: /a");
   EXPECT_EQ(error.return_code(), 2u);
