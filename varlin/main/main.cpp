@@ -1,6 +1,5 @@
 // varlin.exe: mounts an IBM i IFS directory as a drive through WinFsp and serves the mount's metadata
 // pipe until Ctrl+C, the line "stop" on standard input or the end of WinFsp's dispatcher.
-#include <cstdio>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -40,11 +39,10 @@ RunResult print(std::string_view text) {
   return {};
 }
 
-RunResult start_logging() {
+void start_logging() {
   const bool colours = log_colours_wanted(process_environment_value);
-  if (auto installed = install_diagnostic_logging(colours); !installed) return failed(installed.error());
+  install_diagnostic_logging(write_standard_output, colours);
   if (colours) enable_console_colours();
-  return {};
 }
 
 // The reader is never waited for: when main returns, the process ends with it still reading.
@@ -64,9 +62,7 @@ RunResult start_stop_reader(StopSender sender) {
 RunResult run(const Args& args) {
   auto user = resolve_user_profile(args, standard_input(), write_standard_output);
   if (!user) return failed(user.error());
-  if (args.verbose) {
-    if (auto started = start_logging(); !started) return started;
-  }
+  if (args.verbose) start_logging();
   morva::log::debug(kLogTarget, "starting IBM i IFS mount",
                     {{"host", args.host},
                      {"user", *user},
@@ -112,14 +108,11 @@ RunResult run(const Args& args) {
 }  // namespace varlin
 
 int main() {
-  varlin::write_standard_streams_as_bytes();
   varlin::silence_diagnostic_logging();
   const varlin::Args args = varlin::Args::parse();
   const auto ran = varlin::run(args);
   varlin::console_shutdown_finished();
   if (ran) return varlin::kExitSuccess;
-  const std::string report = varlin::error_report(ran.error().error);
-  std::fwrite(report.data(), 1, report.size(), stderr);
-  std::fflush(stderr);
+  static_cast<void>(varlin::write_standard_error(varlin::error_report(ran.error().error)));
   return ran.error().exit_code;
 }

@@ -1,11 +1,11 @@
 #include "main/command_line/command_line.hpp"
+#include "main/console/console_output.hpp"
 #include "main/environment.hpp"
 #include "windows_text.hpp"
 
 // After <windows.h>, which it needs.
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 
@@ -38,9 +38,7 @@ Args Args::parse() {
   if (auto* args = std::get_if<Args>(&result)) return std::move(*args);
 
   const auto& exit = std::get<CommandLineExit>(result);
-  std::FILE* stream = exit.exit_code == 0 ? stdout : stderr;
-  std::fwrite(exit.text.data(), 1, exit.text.size(), stream);
-  std::fflush(stream);
+  static_cast<void>((exit.exit_code == 0 ? write_standard_output : write_standard_error)(exit.text));
   std::exit(exit.exit_code);
 }
 

@@ -22,7 +22,7 @@ bool is_stop(std::string_view line) {
 }  // namespace
 
 morva::Result<std::string> resolve_user_profile(const Args& args, LineReader& input,
-                                                const PromptWriter& prompt) {
+                                                const TextWriter& prompt) {
   if (args.user) {
     const std::string_view given = trim_white_space(*args.user);
     if (!given.empty()) return std::string{given};

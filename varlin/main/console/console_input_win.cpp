@@ -1,7 +1,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "main/console/console_input.hpp"
@@ -87,12 +86,6 @@ LineReader& standard_input() {
   static const std::unique_ptr<ByteSource> source = standard_input_source();
   static LineReader reader(*source);
   return reader;
-}
-
-morva::Result<void> write_standard_output(std::string_view text) {
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-    return std::unexpected(morva::Error::io(morva::IoErrorKind::other, "failed to write to standard output"));
-  return {};
 }
 
 }  // namespace varlin

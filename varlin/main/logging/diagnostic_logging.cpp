@@ -1,12 +1,33 @@
 #include "main/logging/diagnostic_logging.hpp"
 
-#include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
+
+#include <mutex>
 
 #include "main/logging/log_line.hpp"
 #include "unicode_text.hpp"
 
 namespace varlin {
+
+namespace {
+
+class TextWriterSink final : public spdlog::sinks::base_sink<std::mutex> {
+ public:
+  explicit TextWriterSink(TextWriter write) : write_(std::move(write)) {}
+
+ private:
+  void sink_it_(const spdlog::details::log_msg& message) override {
+    spdlog::memory_buf_t line;
+    formatter_->format(message, line);
+    static_cast<void>(write_({line.data(), line.size()}));
+  }
+  void flush_() override {}
+
+  TextWriter write_;
+};
+
+}  // namespace
 
 bool log_colours_wanted(const EnvironmentLookup& environment) {
   const std::optional<std::string> no_color = environment("NO_COLOR");
@@ -21,14 +42,8 @@ void install_diagnostic_logging(std::shared_ptr<spdlog::sinks::sink> sink, bool 
   spdlog::set_default_logger(std::move(logger));
 }
 
-morva::Result<void> install_diagnostic_logging(bool colours) {
-  // On Windows the sink takes standard output's handle, and refuses when there is none.
-  try {
-    install_diagnostic_logging(std::make_shared<spdlog::sinks::stdout_sink_mt>(), colours);
-    return {};
-  } catch (const spdlog::spdlog_ex& refused) {
-    return std::unexpected(morva::Error::io(morva::IoErrorKind::other, refused.what()));
-  }
+void install_diagnostic_logging(TextWriter write, bool colours) {
+  install_diagnostic_logging(std::make_shared<TextWriterSink>(std::move(write)), colours);
 }
 
 void silence_diagnostic_logging() {

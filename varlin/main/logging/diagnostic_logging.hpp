@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "main/command_line/command_line.hpp"
-#include "morva/error.hpp"
+#include "main/console/console_output.hpp"
 
 namespace varlin {
 
@@ -17,8 +17,8 @@ bool log_colours_wanted(const EnvironmentLookup& environment);
 // each (LogLineFormatter).
 void install_diagnostic_logging(std::shared_ptr<spdlog::sinks::sink> sink, bool colours);
 
-// The same to standard output. A refusal of the logging library is an I/O error of kind other.
-morva::Result<void> install_diagnostic_logging(bool colours);
+// The same with each line handed, whole, to `write`; a line that cannot be written is lost.
+void install_diagnostic_logging(TextWriter write, bool colours);
 
 // Leaves the process without diagnostic logging: the logging library's own default logger would
 // print every event from INFO up.

@@ -39,7 +39,7 @@ struct Prompts {
   std::string text;
   bool fail = false;
 
-  PromptWriter writer() {
+  TextWriter writer() {
     return [this](std::string_view shown) -> morva::Result<void> {
       ++count;
       text += shown;

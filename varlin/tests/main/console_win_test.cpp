@@ -10,6 +10,7 @@
 
 #include "main/console/console_control.hpp"
 #include "main/console/console_input.hpp"
+#include "main/console/console_output.hpp"
 #include "main/console/password.hpp"
 
 namespace varlin {
@@ -76,6 +77,44 @@ TEST_F(Console, StandardInputIsReadAsUtf16AndSharedWithTheStopReader) {
       std::async(std::launch::async, [&] { stdin_stop_reader(std::move(channel.sender), standard_input()); });
   ASSERT_EQ(reader.wait_for(20s), std::future_status::ready);
   EXPECT_TRUE(channel.receiver.wait().has_value());
+}
+
+using StreamWriter = morva::Result<void> (*)(std::string_view text);
+
+TEST_F(Console, OutputAndErrorShowTheirTextWhateverTheCodePage) {
+  // The test's own output goes to a file; the console's screen buffer stands in for both streams.
+  const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(console, INVALID_HANDLE_VALUE);
+  // In code page 437 the UTF-8 bytes of "/home/\u00C5se" would show as "/home/\u251C\u00E0se".
+  const UINT code_page = GetConsoleOutputCP();
+  ASSERT_TRUE(SetConsoleOutputCP(437));
+  const struct {
+    std::string_view name;
+    DWORD handle;
+    StreamWriter write;
+  } streams[] = {{"standard output", STD_OUTPUT_HANDLE, write_standard_output},
+                 {"standard error", STD_ERROR_HANDLE, write_standard_error}};
+  for (const auto& stream : streams) {
+    const HANDLE saved = GetStdHandle(stream.handle);
+    ASSERT_TRUE(SetStdHandle(stream.handle, console));
+    CONSOLE_SCREEN_BUFFER_INFO before{};
+    const bool started = stream.write("\n").has_value() && GetConsoleScreenBufferInfo(console, &before);
+    const auto written = stream.write("/home/\xC3\x85se \xE2\x82\xAC \xFF\n");
+    SetStdHandle(stream.handle, saved);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(written.has_value()) << written.error().text();
+
+    const std::wstring expected = L"/home/\u00C5se \u20AC \uFFFD";
+    std::wstring shown(expected.size(), L'\0');
+    DWORD read = 0;
+    ASSERT_TRUE(ReadConsoleOutputCharacterW(console, shown.data(), static_cast<DWORD>(shown.size()),
+                                            before.dwCursorPosition, &read));
+    shown.resize(read);
+    EXPECT_EQ(shown, expected) << stream.name;
+  }
+  SetConsoleOutputCP(code_page);
+  CloseHandle(console);
 }
 
 bool thread_named(std::wstring_view name) {

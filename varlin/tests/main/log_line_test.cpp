@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "main/logging/diagnostic_logging.hpp"
 #include "morva/log.hpp"
@@ -103,19 +104,29 @@ class InstalledLogging : public ::testing::Test {
   std::shared_ptr<spdlog::logger> previous_ = spdlog::default_logger();
 };
 
-TEST_F(InstalledLogging, WritesEventsFromDebugUpOneLineEach) {
-  install_diagnostic_logging(std::make_shared<spdlog::sinks::ostream_sink_mt>(output_), false);
+TEST_F(InstalledLogging, WritesEventsFromDebugUpOneWholeLineEach) {
+  std::vector<std::string> writes;
+  install_diagnostic_logging(
+      [&](std::string_view text) -> morva::Result<void> {
+        writes.emplace_back(text);
+        return {};
+      },
+      false);
   morva::log::debug("varlin", "starting IBM i IFS mount",
                     {{"host", "SYS1"}, {"user", "DEMO"}, {"remote_root", "/"}, {"mount_point", "Z:"}});
   morva::log::event(spdlog::level::trace, "varlin", "not written");
   morva::log::error("varlin::metadata_pipe", "VARLIN metadata pipe stopped", {{"error", "gone"}});
 
-  const std::regex expected(
-      "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z DEBUG starting IBM i IFS mount host=SYS1 "
-      "user=DEMO "
-      "remote_root=/ mount_point=Z:\n"
-      "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z ERROR VARLIN metadata pipe stopped error=gone\n");
-  EXPECT_TRUE(std::regex_match(output_.str(), expected)) << output_.str();
+  ASSERT_EQ(writes.size(), 2u) << testing::PrintToString(writes);
+  const std::string stamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}Z ";
+  EXPECT_TRUE(std::regex_match(
+      writes[0],
+      std::regex(stamp +
+                 "DEBUG starting IBM i IFS mount host=SYS1 user=DEMO remote_root=/ mount_point=Z:\n")))
+      << writes[0];
+  EXPECT_TRUE(
+      std::regex_match(writes[1], std::regex(stamp + "ERROR VARLIN metadata pipe stopped error=gone\n")))
+      << writes[1];
 }
 
 TEST_F(InstalledLogging, SilencedLoggingWritesNothing) {

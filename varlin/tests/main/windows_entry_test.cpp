@@ -9,6 +9,7 @@
 #include "child_process_win.hpp"
 #include "main/console/console_control.hpp"
 #include "main/console/console_input.hpp"
+#include "main/console/console_output.hpp"
 #include "main/console/password.hpp"
 #include "windows_text.hpp"
 
@@ -63,6 +64,10 @@ TEST(WindowsEntry, HelpAndErrorsEndTheProcess) {
       {L"", 2, false, "error: the following required arguments were not provided:"},
       {L"--host a --host b", 2, false, "error: the argument '--host <HOST>' cannot be used multiple times"},
       {L"--host a --user \xD800", 2, false, "error: invalid UTF-8 was detected in one or more arguments"},
+      {L"--help \xD800", 0, true, "Mount an IBM i IFS directory as a Windows drive"},
+      {L"--host a --mount-id \u00C5se", 2, false,
+       "error: invalid value '\xC3\x85se' for '--mount-id <MOUNT_ID>': mount id must be a 32-bit decimal or "
+       "0x-prefixed hexadecimal number"},
   };
   for (const Case& test : cases) {
     const ChildRun run = run_probe(test.arguments);
@@ -90,6 +95,33 @@ TEST(WindowsStandardInput, RedirectedInputIsSharedByThePromptAndTheStopReader) {
   StopChannel channel = StopChannel::create();
   stdin_stop_reader(std::move(channel.sender), standard_input());
   EXPECT_TRUE(channel.receiver.wait().has_value());
+}
+
+TEST(WindowsStandardOutput, RedirectedOutputAndErrorGetTheUtf8Bytes) {
+  const std::string text = "/home/\xC3\x85se\n\xFF\n";
+  const struct {
+    std::string_view name;
+    DWORD handle;
+    morva::Result<void> (*write)(std::string_view text);
+  } streams[] = {{"standard output", STD_OUTPUT_HANDLE, write_standard_output},
+                 {"standard error", STD_ERROR_HANDLE, write_standard_error}};
+  for (const auto& stream : streams) {
+    HANDLE read_end, write_end;
+    ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+    const HANDLE saved = GetStdHandle(stream.handle);
+    ASSERT_TRUE(SetStdHandle(stream.handle, write_end));
+    const auto written = stream.write(text);
+    SetStdHandle(stream.handle, saved);
+    CloseHandle(write_end);
+    ASSERT_TRUE(written.has_value()) << written.error().text();
+
+    std::string received(64, '\0');
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(read_end, received.data(), static_cast<DWORD>(received.size()), &read, nullptr));
+    CloseHandle(read_end);
+    received.resize(read);
+    EXPECT_EQ(received, text) << stream.name;
+  }
 }
 
 TEST(WindowsPassword, EnvironmentValueIsTakenExactly) {
