@@ -253,7 +253,8 @@ TEST_F(WriteSide, ChangesThatCannotGoBackAtUnmountAreTold) {
 
 TEST_F(WriteSide, AWriteOfNoBytesPastTheEndOfAMemberReachesTheIbmI) {
   const auto member = opened(kHello);
-  EXPECT_EQ(fs_->write(member, {}, 40, false, false, info_), 0u);
+  const std::string nothing;
+  EXPECT_EQ(fs_->write(member, std::as_bytes(std::span(nothing)), 40, false, false, info_), 0u);
   EXPECT_EQ(info_.FileSize, 40u);
   EXPECT_TRUE(member->file.dirty);
   ASSERT_TRUE(fs_->flush(member, info_));
