@@ -104,11 +104,41 @@ TEST(WalkItems, VisitsEachItemInOrderAndRefusesBadLengths) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> visited;
-    const auto walked = walk_items(c.packet, 4, [&](const Item& item) -> Result<void> {
+    const auto walked = walk_items(c.packet, 4, [&](const Item& item) -> Result<WalkStep> {
       std::string data;
       for (const auto byte : item.data) data += fmt::format("{:02X}", byte);
       visited.push_back(fmt::format("{}:{:04X}:{}", item.offset, item.code_point, data));
-      return {};
+      return WalkStep::next;
+    });
+    EXPECT_EQ(visited, c.visited);
+    if (c.error == nullptr) {
+      EXPECT_TRUE(walked.has_value()) << walked.error().text();
+    } else {
+      ASSERT_FALSE(walked.has_value());
+      EXPECT_EQ(walked.error().text(), c.error);
+    }
+  }
+}
+
+TEST(WalkItems, StopsWhereTheVisitorSaysSo) {
+  // The third item's length runs past the end of the packet.
+  const Bytes packet = from_hex("00000006 1101  00000006 1102  00000009 1103");
+  struct Case {
+    std::uint16_t stop_at;
+    std::vector<std::uint16_t> visited;
+    const char* error;  // nullptr: the walk succeeds
+  };
+  const Case cases[] = {
+      {0x1101, {0x1101}, nullptr},
+      {0x1102, {0x1101, 0x1102}, nullptr},
+      {0x1103, {0x1101, 0x1102}, "invalid field length 9 at offset 12"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(fmt::format("{:04X}", c.stop_at));
+    std::vector<std::uint16_t> visited;
+    const auto walked = walk_items(packet, 0, [&](const Item& item) -> Result<WalkStep> {
+      visited.push_back(item.code_point);
+      return item.code_point == c.stop_at ? WalkStep::stop : WalkStep::next;
     });
     EXPECT_EQ(visited, c.visited);
     if (c.error == nullptr) {
@@ -123,7 +153,7 @@ TEST(WalkItems, VisitsEachItemInOrderAndRefusesBadLengths) {
 TEST(WalkItems, StopsAtTheVisitorsError) {
   const Bytes packet = from_hex("00000006 1101  00000006 1102");
   int visits = 0;
-  const auto walked = walk_items(packet, 0, [&](const Item&) -> Result<void> {
+  const auto walked = walk_items(packet, 0, [&](const Item&) -> Result<WalkStep> {
     ++visits;
     return fail("bad item");
   });
