@@ -16,6 +16,16 @@ namespace {
 using fake_ibmi::Bytes;
 using fake_ibmi::from_hex;
 
+// A success when `error` is nullptr, else a failure with that text.
+void expect_outcome(const Result<void>& outcome, const char* error) {
+  if (error == nullptr) {
+    EXPECT_TRUE(outcome.has_value()) << outcome.error().text();
+  } else {
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_EQ(outcome.error().text(), error);
+  }
+}
+
 TEST(FieldReaders, ReadBigEndianValuesWhollyInsideThePacket) {
   const Bytes packet = from_hex("01 02 03 04 05 06 07 08 09");
   EXPECT_EQ(read_u16(packet, 0), 0x0102);
@@ -70,12 +80,7 @@ TEST(CheckReply, AcceptsOnlyAWholeFileServerReplyOfTheExpectedKind) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto checked = check_reply(c.packet, 0x8001, c.minimum);
-    if (c.error == nullptr) {
-      EXPECT_TRUE(checked.has_value()) << checked.error().text();
-    } else {
-      ASSERT_FALSE(checked.has_value());
-      EXPECT_EQ(checked.error().text(), c.error);
-    }
+    expect_outcome(checked, c.error);
   }
 }
 
@@ -111,12 +116,7 @@ TEST(WalkItems, VisitsEachItemInOrderAndRefusesBadLengths) {
       return WalkStep::next;
     });
     EXPECT_EQ(visited, c.visited);
-    if (c.error == nullptr) {
-      EXPECT_TRUE(walked.has_value()) << walked.error().text();
-    } else {
-      ASSERT_FALSE(walked.has_value());
-      EXPECT_EQ(walked.error().text(), c.error);
-    }
+    expect_outcome(walked, c.error);
   }
 }
 
@@ -141,12 +141,7 @@ TEST(WalkItems, StopsWhereTheVisitorSaysSo) {
       return item.code_point == c.stop_at ? WalkStep::stop : WalkStep::next;
     });
     EXPECT_EQ(visited, c.visited);
-    if (c.error == nullptr) {
-      EXPECT_TRUE(walked.has_value()) << walked.error().text();
-    } else {
-      ASSERT_FALSE(walked.has_value());
-      EXPECT_EQ(walked.error().text(), c.error);
-    }
+    expect_outcome(walked, c.error);
   }
 }
 
