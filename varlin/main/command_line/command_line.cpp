@@ -5,7 +5,7 @@
 #include <array>
 #include <limits>
 
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 // Our own small parser rather than CLI11: this command line takes numbers only as an optional sign and
 // plain decimal digits (CLI11's integer conversion also takes prefixed forms such as 0x and 0b), puts
@@ -197,7 +197,7 @@ Args from_matches(const std::array<std::optional<std::string>, 8>& values) {
 }  // namespace
 
 std::expected<std::uint32_t, std::string> parse_mount_id(std::string_view value) {
-  const std::string_view text = trim_white_space(value);
+  const std::string_view text = morva::ccsid::trim_white_space(value);
   const auto number = text.starts_with("0x") || text.starts_with("0X")
                           ? parse_unsigned(text.substr(2), 16, 0xFFFFFFFFu)
                           : parse_unsigned(text, 10, 0xFFFFFFFFu);
@@ -211,7 +211,8 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
   const std::string_view program = arguments.empty() ? kProgramName : file_name(arguments.front());
   const auto fail = [&](std::string_view message) { return error_exit(program, message); };
   for (const std::string& argument : arguments.subspan(arguments.empty() ? 0 : 1))
-    if (!is_valid_utf8(argument)) return fail("invalid UTF-8 was detected in one or more arguments");
+    if (!morva::ccsid::is_valid_utf8(argument))
+      return fail("invalid UTF-8 was detected in one or more arguments");
 
   std::array<std::optional<std::string>, 8> values;
   bool options_ended = false;
@@ -273,7 +274,7 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
     if (values[slot] || option.environment.empty()) continue;
     std::optional<std::string> value = environment(option.environment);
     if (!value) continue;
-    if (!is_valid_utf8(*value))
+    if (!morva::ccsid::is_valid_utf8(*value))
       return fail(fmt::format("invalid UTF-8 was detected in environment variable {}", option.environment));
     if (auto reason = refusal(option.kind, *value)) return fail(invalid_value(option, *value, *reason));
     values[slot] = std::move(value);
