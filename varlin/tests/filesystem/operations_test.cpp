@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "morva/ccsid/utf16.hpp"
 #include "operations_fixture.hpp"
-#include "unicode_text.hpp"
 
 namespace varlin::filesystem {
 namespace {
@@ -82,7 +82,7 @@ TEST_F(OperationsTest, AnEntryWhoseNameWindowsCannotCarryIsLeftOutOfTheListing) 
     const auto directory = tree.find("/home/long");
     for (const auto& shown : {fits, too_long}) {
       std::string utf8;
-      append_utf8(shown, utf8);
+      morva::ccsid::append_utf8_of_utf16(shown, utf8);
       directory->children.push_back(std::make_shared<fake_ibmi::Node>(
           fake_ibmi::Node{.name = utf8, .kind = fake_ibmi::NodeKind::stream_file}));
     }
