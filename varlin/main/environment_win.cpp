@@ -1,4 +1,5 @@
 #include "main/environment.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "windows_text.hpp"
 
 namespace varlin {
@@ -22,7 +23,7 @@ std::optional<std::string> process_environment_value(std::string_view name) {
   const std::optional<WipedWide> value = read_environment(to_wide(name).c_str());
   if (!value) return std::nullopt;
   std::string text;
-  append_utf8(as_utf16(value->data(), value->size()), text);
+  morva::ccsid::append_utf8_of_utf16(as_utf16(value->data(), value->size()), text);
   return text;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "main/winfsp_host.hpp"
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf16.hpp"
 
 namespace varlin {
 
@@ -20,7 +20,9 @@ std::string system_text(DWORD code, DWORD source, HMODULE module) {
   const DWORD length = FormatMessageW(source | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
                                       module, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string utf8;
-  if (length > 0) append_utf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length), utf8);
+  if (length > 0)
+    morva::ccsid::append_utf8_of_utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length),
+                                       utf8);
   LocalFree(text);
   while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ')) utf8.pop_back();
   return utf8;
@@ -75,7 +77,7 @@ WinFspHost::~WinFspHost() {
 
 morva::Result<void> WinFspHost::set_mount_point(std::string_view mount_point) {
   std::u16string text;
-  append_utf16(mount_point, text);
+  morva::ccsid::append_utf16_of_utf8(mount_point, text);
   const winfsp::NtStatus status = winfsp_.set_mount_point(file_system_, text.c_str());
   if (status < 0) return std::unexpected(nt_status_error(status));
   return {};

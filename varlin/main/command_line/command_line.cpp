@@ -5,7 +5,7 @@
 #include <array>
 #include <limits>
 
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 // Our own small parser rather than CLI11: this command line takes numbers only as an optional sign and
 // plain decimal digits (CLI11's integer conversion also takes prefixed forms such as 0x and 0b), puts
@@ -197,7 +197,7 @@ Args from_matches(const std::array<std::optional<std::string>, 8>& values) {
 }  // namespace
 
 std::expected<std::uint32_t, std::string> parse_mount_id(std::string_view value) {
-  const std::string_view text = trim_white_space(value);
+  const std::string_view text = morva::ccsid::trim_white_space(value);
   const auto number = text.starts_with("0x") || text.starts_with("0X")
                           ? parse_unsigned(text.substr(2), 16, 0xFFFFFFFFu)
                           : parse_unsigned(text, 10, 0xFFFFFFFFu);
@@ -217,7 +217,7 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
   bool options_ended = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
-    if (!is_valid_utf8(argument)) return fail(kInvalidArgument);
+    if (!morva::ccsid::is_valid_utf8(argument)) return fail(kInvalidArgument);
     if (options_ended || argument.size() < 2 || argument[0] != '-')
       return fail(fmt::format("unexpected argument '{}' found", argument));
     if (argument == "--") {
@@ -264,7 +264,7 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
       if (!next_is_value)
         return fail(fmt::format("a value is required for '{}' but none was supplied", usage_form(option)));
       attached = arguments[++i];
-      if (!is_valid_utf8(*attached)) return fail(kInvalidArgument);
+      if (!morva::ccsid::is_valid_utf8(*attached)) return fail(kInvalidArgument);
     }
     if (auto reason = refusal(option.kind, *attached)) return fail(invalid_value(option, *attached, *reason));
     values[*slot] = std::string{*attached};
@@ -275,7 +275,7 @@ std::variant<Args, CommandLineExit> parse_command_line(std::span<const std::stri
     if (values[slot] || option.environment.empty()) continue;
     std::optional<std::string> value = environment(option.environment);
     if (!value) continue;
-    if (!is_valid_utf8(*value))
+    if (!morva::ccsid::is_valid_utf8(*value))
       return fail(fmt::format("invalid UTF-8 was detected in environment variable {}", option.environment));
     if (auto reason = refusal(option.kind, *value)) return fail(invalid_value(option, *value, *reason));
     values[slot] = std::move(value);

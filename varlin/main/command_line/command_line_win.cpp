@@ -1,6 +1,7 @@
 #include "main/command_line/command_line.hpp"
 #include "main/console/console_output.hpp"
 #include "main/environment.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "windows_text.hpp"
 
 // After <windows.h>, which it needs.
@@ -16,7 +17,7 @@ namespace {
 // Arguments and values reach the parser as UTF-8; a lone surrogate stays visible as invalid UTF-8.
 std::string utf8_of(const wchar_t* text, std::size_t length) {
   std::string bytes;
-  append_utf8(as_utf16(text, length), bytes);
+  morva::ccsid::append_utf8_of_utf16(as_utf16(text, length), bytes);
   return bytes;
 }
 

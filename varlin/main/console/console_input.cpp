@@ -1,6 +1,6 @@
 #include "main/console/console_input.hpp"
 
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace varlin {
 
@@ -10,7 +10,7 @@ constexpr std::string_view kUserProfilePrompt = "IBM i user profile: ";
 
 bool is_stop(std::string_view line) {
   constexpr std::string_view kStop = "stop";
-  const std::string_view word = trim_white_space(line);
+  const std::string_view word = morva::ccsid::trim_white_space(line);
   if (word.size() != kStop.size()) return false;
   for (std::size_t i = 0; i < kStop.size(); ++i) {
     const char c = word[i];
@@ -24,7 +24,7 @@ bool is_stop(std::string_view line) {
 morva::Result<std::string> resolve_user_profile(const Args& args, LineReader& input,
                                                 const TextWriter& prompt) {
   if (args.user) {
-    const std::string_view given = trim_white_space(*args.user);
+    const std::string_view given = morva::ccsid::trim_white_space(*args.user);
     if (!given.empty()) return std::string{given};
   }
   for (;;) {
@@ -35,7 +35,7 @@ morva::Result<std::string> resolve_user_profile(const Args& args, LineReader& in
     if (*count == 0)
       return std::unexpected(morva::Error::io(morva::IoErrorKind::unexpected_eof,
                                               "standard input ended before a user profile was given"));
-    const std::string_view profile = trim_white_space(line);
+    const std::string_view profile = morva::ccsid::trim_white_space(line);
     if (!profile.empty()) return std::string{profile};
   }
 }

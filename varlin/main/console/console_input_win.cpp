@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "main/console/console_input.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "windows_text.hpp"
 
 namespace varlin {
@@ -36,7 +37,7 @@ class ConsoleSource : public ByteSource {
       if (units[0] == L'\x1A') return 0;
       // A pair split across two reads is joined on the next one.
       if (units[count - 1] >= 0xD800 && units[count - 1] <= 0xDBFF) high_surrogate_ = units[--count];
-      append_utf8(as_utf16(units, count), pending_);
+      morva::ccsid::append_utf8_of_utf16(as_utf16(units, count), pending_);
       offset_ = 0;
     }
     const std::size_t count = std::min(buffer.size(), pending_.size() - offset_);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace varlin {
 
@@ -25,7 +25,7 @@ morva::Result<std::size_t> LineReader::read_line(std::string& line) {
     begin_ += static_cast<std::size_t>(taken - first);
     if (complete) break;
   }
-  if (!is_valid_utf8(read))
+  if (!morva::ccsid::is_valid_utf8(read))
     return std::unexpected(
         morva::Error::io(morva::IoErrorKind::invalid_data, "stream did not contain valid UTF-8"));
   line += read;

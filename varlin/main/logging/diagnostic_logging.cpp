@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "main/logging/log_line.hpp"
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace varlin {
 
@@ -31,7 +31,7 @@ class TextWriterSink final : public spdlog::sinks::base_sink<std::mutex> {
 
 bool log_colours_wanted(const EnvironmentLookup& environment) {
   const std::optional<std::string> no_color = environment("NO_COLOR");
-  return !no_color || no_color->empty() || !is_valid_utf8(*no_color);
+  return !no_color || no_color->empty() || !morva::ccsid::is_valid_utf8(*no_color);
 }
 
 void install_diagnostic_logging(std::shared_ptr<spdlog::sinks::sink> sink, bool colours) {

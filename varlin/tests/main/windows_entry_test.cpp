@@ -11,6 +11,7 @@
 #include "main/console/console_input.hpp"
 #include "main/console/console_output.hpp"
 #include "main/console/password.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "windows_text.hpp"
 
 namespace varlin {
@@ -131,7 +132,7 @@ TEST(WindowsPassword, EnvironmentValueIsTakenExactly) {
     const auto password = resolve_password();
     ASSERT_TRUE(password.has_value()) << password.error().text();
     std::string expected;
-    append_utf8(as_utf16(value.data(), value.size()), expected);
+    morva::ccsid::append_utf8_of_utf16(as_utf16(value.data(), value.size()), expected);
     EXPECT_EQ(password->text(), expected);
   }
   SetEnvironmentVariableW(L"MORVA_PASSWORD", nullptr);

@@ -1,11 +1,11 @@
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace varlin {
+namespace morva::ccsid {
 namespace {
 
 TEST(Utf8, RefusesMalformedSequences) {
@@ -40,34 +40,5 @@ TEST(Utf8, TrimsUnicodeWhiteSpaceOnly) {
     EXPECT_EQ(trim_white_space(text), trimmed) << testing::PrintToString(text);
 }
 
-TEST(Utf16, ConvertsBothWaysAndMarksLoneSurrogates) {
-  const std::u16string units = u"a\u00E9\u20AC\U0001F600";
-  std::string utf8;
-  append_utf8(units, utf8);
-  EXPECT_EQ(utf8, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
-  std::u16string back;
-  append_utf16(utf8, back);
-  EXPECT_EQ(back, units);
-
-  for (const std::u16string& lone :
-       {std::u16string(1, u'\xD800'), std::u16string(u"x\xDC00"), std::u16string{u'\xD83D', u'a'}}) {
-    std::string bytes;
-    append_utf8(lone, bytes);
-    EXPECT_FALSE(is_valid_utf8(bytes));
-  }
-}
-
-TEST(Utf16, ReplacesLoneSurrogatesWhereAskedTo) {
-  const std::vector<std::pair<std::u16string, std::string>> cases = {
-      {u"a\U0001F600", "a\xF0\x9F\x98\x80"},
-      {std::u16string(1, u'\xD800'), "\xEF\xBF\xBD"},
-      {std::u16string{u'x', u'\xDC00', u'y'}, "x\xEF\xBF\xBDy"},
-      {std::u16string{u'\xD83D', u'a'},
-       "\xEF\xBF\xBD"
-       "a"},
-  };
-  for (const auto& [units, text] : cases) EXPECT_EQ(utf8_replacing_lone_surrogates(units), text);
-}
-
 }  // namespace
-}  // namespace varlin
+}  // namespace morva::ccsid

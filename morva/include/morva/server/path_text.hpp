@@ -6,7 +6,7 @@
 
 // Byte-wise text helpers of the path model: only A-Z and a-z fold, so a non-ASCII byte matches itself
 // alone.
-namespace morva::server::detail {
+namespace morva::server {
 
 inline constexpr std::string_view kQsysRoot = "QSYS.LIB";
 inline constexpr std::string_view kLibrarySuffix = ".LIB";
@@ -24,4 +24,4 @@ std::vector<std::string_view> path_components(std::string_view path);
 // True when the component names the library file system's root, "QSYS.LIB" in any case.
 bool is_qsys_root(std::string_view component);
 
-}  // namespace morva::server::detail
+}  // namespace morva::server
