@@ -38,19 +38,6 @@ asio::awaitable<morva::Result<Connections>> open_connections(const MountSettings
 
 }  // namespace
 
-morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(std::string host, std::string user,
-                                                                     morva::Secret password,
-                                                                     std::string remote_root,
-                                                                     std::uint64_t max_file_size,
-                                                                     Lifetime cache_ttl) {
-  return connect(MountSettings{.host = std::move(host),
-                               .user = std::move(user),
-                               .password = std::move(password),
-                               .remote_root = std::move(remote_root),
-                               .max_file_size = max_file_size,
-                               .cache_ttl = cache_ttl});
-}
-
 morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(MountSettings settings) {
   auto runtime = std::make_unique<Runtime>();
   auto connections = runtime->block_on(open_connections(settings, std::move(settings.password)));

@@ -77,9 +77,15 @@ RunResult run(const Args& args) {
   auto password = resolve_password();
   if (!password) return failed(password.error());
 
-  auto context = filesystem::IfsFileSystem::connect(args.host, *user, std::move(*password), args.remote_root,
-                                                    args.max_file_size,
-                                                    filesystem::cache_lifetime(args.cache_ttl_seconds));
+  auto context = filesystem::IfsFileSystem::connect(filesystem::MountSettings{
+      .host = args.host,
+      .user = *user,
+      .password = std::move(*password),
+      .remote_root = args.remote_root,
+      .max_file_size = args.max_file_size,
+      .cache_ttl = filesystem::cache_lifetime(args.cache_ttl_seconds),
+      .lost_changes = [](std::string_view line) { static_cast<void>(write_standard_error(line)); },
+  });
   if (!context) return failed(context.error());
   const std::uint32_t mount_id = chosen_mount_id(args);
   if (auto served = (*context)->start_metadata_pipe(mount_id); !served) return failed(served.error());
