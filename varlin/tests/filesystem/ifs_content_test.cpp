@@ -285,6 +285,17 @@ TEST_F(ContentTransfer, CreatesRemovesAndRenames) {
   EXPECT_EQ(host.count(RequestKind::delete_file), 1u) << "a directory that is not empty is not walked";
 }
 
+TEST_F(ContentTransfer, AnswersByTheReturnCodeWhateverThePathSays) {
+  host.with_tree([](IfsTree& tree) {
+    tree.add_directory("/home/file not found/made").add_file("/home/access denied/full/x", "x");
+  });
+  EXPECT_EQ(fs->create_directory("/home/file not found/made"),
+            std::unexpected(winfsp::kStatusObjectNameCollision));
+  EXPECT_EQ(fs->lookup_entry("/home/file not found/missing/x"),
+            std::unexpected(winfsp::kStatusObjectPathNotFound));
+  EXPECT_EQ(fs->remove_path("/home/access denied/full"), std::unexpected(winfsp::kStatusDirectoryNotEmpty));
+}
+
 // A mount whose caches hold every directory of the home folders and of the CL source file.
 class CachedChanges : public MountedRoot {
  protected:
