@@ -1,0 +1,46 @@
+#include "filesystem/spellings.hpp"
+
+#include "morva/server/qsys_path.hpp"
+#include "morva/server/resolve_remote_path.hpp"
+
+namespace varlin::filesystem {
+
+namespace {
+
+// Whether the path's first component is "QSYS.LIB", in any ASCII case.
+bool in_qsys(std::string_view path) {
+  const auto start = path.find_first_not_of("/\\");
+  if (start == std::string_view::npos) return false;
+  const auto rest = strip_prefix_ignore_ascii_case(path.substr(start), "QSYS.LIB");
+  return rest && (rest->empty() || rest->front() == '/' || rest->front() == '\\');
+}
+
+}  // namespace
+
+std::optional<std::string> qsys_object_key(std::string_view path) {
+  if (!in_qsys(path)) return std::nullopt;
+  if (auto member = morva::server::QsysMemberPath::parse(path))
+    return to_ascii_upper(std::move(member->path));
+  return to_ascii_upper(morva::server::resolve_remote_path(path));
+}
+
+Spellings::Spellings(std::string_view path) : path_(path), object_(qsys_object_key(path)) {}
+
+std::optional<std::string_view> Spellings::only_key() const {
+  if (object_) return std::nullopt;
+  return path_;
+}
+
+bool Spellings::names(std::string_view key) const {
+  if (!object_) return key == path_;
+  const auto other = qsys_object_key(key);
+  return other && *other == *object_;
+}
+
+bool Spellings::names_at_or_below(std::string_view key) const {
+  if (!object_) return is_at_or_below(key, path_);
+  const auto other = qsys_object_key(key);
+  return other && is_at_or_below(*other, *object_);
+}
+
+}  // namespace varlin::filesystem
