@@ -1,5 +1,6 @@
 #include "filesystem/spellings.hpp"
 
+#include "morva/server/path_text.hpp"
 #include "morva/server/qsys_path.hpp"
 #include "morva/server/resolve_remote_path.hpp"
 
@@ -9,10 +10,8 @@ namespace {
 
 // Whether the path's first component is "QSYS.LIB", in any ASCII case.
 bool in_qsys(std::string_view path) {
-  const auto start = path.find_first_not_of("/\\");
-  if (start == std::string_view::npos) return false;
-  const auto rest = strip_prefix_ignore_ascii_case(path.substr(start), "QSYS.LIB");
-  return rest && (rest->empty() || rest->front() == '/' || rest->front() == '\\');
+  const auto components = morva::server::path_components(path);
+  return !components.empty() && morva::server::is_qsys_root(components.front());
 }
 
 }  // namespace
@@ -20,8 +19,8 @@ bool in_qsys(std::string_view path) {
 std::optional<std::string> qsys_object_key(std::string_view path) {
   if (!in_qsys(path)) return std::nullopt;
   if (auto member = morva::server::QsysMemberPath::parse(path))
-    return to_ascii_upper(std::move(member->path));
-  return to_ascii_upper(morva::server::resolve_remote_path(path));
+    return morva::server::ascii_upper(member->path);
+  return morva::server::ascii_upper(morva::server::resolve_remote_path(path));
 }
 
 Spellings::Spellings(std::string_view path) : path_(path), object_(qsys_object_key(path)) {}

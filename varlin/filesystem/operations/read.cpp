@@ -6,8 +6,8 @@
 #include "filesystem/ifs_file_system.hpp"
 #include "filesystem/operations/names.hpp"
 #include "filesystem/winfsp/dir_info.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "morva/log.hpp"
-#include "unicode_text.hpp"
 
 namespace varlin::filesystem {
 
@@ -19,7 +19,7 @@ constexpr std::string_view kReadTarget = "varlin::filesystem::operations::read";
 
 std::u16string utf16_of(std::string_view text) {
   std::u16string units;
-  append_utf16(text, units);
+  morva::ccsid::append_utf16_of_utf8(text, units);
   return units;
 }
 
@@ -49,7 +49,7 @@ StatusResult<std::string> path_in_directory(std::string_view remote_root, std::s
 }  // namespace
 
 OperationResult<std::string> IfsFileSystem::remote_path(FileName name) const {
-  const std::string text = utf8_replacing_lone_surrogates(without_terminator(name));
+  const std::string text = morva::ccsid::utf8_replacing_lone_surrogates(without_terminator(name));
   std::string path = remote_root_;
   for (auto piece : std::views::split(text, '\\')) {
     const std::string_view component(piece.begin(), piece.end());
@@ -153,7 +153,7 @@ OperationResult<std::uint32_t> IfsFileSystem::read_directory(const OpenFileRef& 
   OpenFile& directory = file->file;
   if (!directory.entry.is_directory) return fail(winfsp::kStatusNotADirectory);
   const std::string after =
-      marker ? utf8_replacing_lone_surrogates(without_terminator(*marker)) : std::string();
+      marker ? morva::ccsid::utf8_replacing_lone_surrogates(without_terminator(*marker)) : std::string();
 
   // One enumeration walks one snapshot, however many calls it takes.
   if (after.empty() || !directory.listing) {
@@ -201,7 +201,7 @@ OperationResult<void> IfsFileSystem::get_dir_info_by_name(const OpenFileRef& fil
     directory = file->file.path;
   }
   const FileName bare = without_terminator(name);
-  const std::string text = utf8_replacing_lone_surrogates(bare);
+  const std::string text = morva::ccsid::utf8_replacing_lone_surrogates(bare);
   auto path = path_in_directory(remote_root_, directory, text);
   if (!path) return fail(path.error());
   auto entry = lookup_entry(*path);

@@ -8,6 +8,7 @@
 
 #include "fake_host_mount.hpp"
 #include "filesystem/winfsp/dir_info.hpp"
+#include "morva/server/path_text.hpp"
 #include "stub_winfsp.hpp"
 
 namespace varlin::filesystem {
@@ -34,8 +35,8 @@ std::vector<std::byte> record_bytes(const winfsp::FSP_FSCTL_DIR_INFO& record) {
 
 // Whether a request's path lies at or below the root once its "." and ".." are followed.
 bool stays_in(std::string_view root, const ServedRequest& request) {
-  std::vector<std::string> kept;
-  for (const std::string& component : path_components(request.subject)) {
+  std::vector<std::string_view> kept;
+  for (const std::string_view component : morva::server::path_components(request.subject)) {
     if (component == "..") {
       if (kept.empty()) return false;
       kept.pop_back();
@@ -44,7 +45,7 @@ bool stays_in(std::string_view root, const ServedRequest& request) {
     }
   }
   std::string followed;
-  for (const std::string& component : kept) followed += "/" + component;
+  for (const std::string_view component : kept) (followed += '/') += component;
   return is_at_or_below(followed.empty() ? "/" : followed, root);
 }
 
