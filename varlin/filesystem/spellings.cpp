@@ -6,18 +6,8 @@
 
 namespace varlin::filesystem {
 
-namespace {
-
-// Whether the path's first component is "QSYS.LIB", in any ASCII case.
-bool in_qsys(std::string_view path) {
-  const auto components = morva::server::path_components(path);
-  return !components.empty() && morva::server::is_qsys_root(components.front());
-}
-
-}  // namespace
-
 std::optional<std::string> qsys_object_key(std::string_view path) {
-  if (!in_qsys(path)) return std::nullopt;
+  if (!morva::server::is_in_qsys(path)) return std::nullopt;
   if (auto member = morva::server::QsysMemberPath::parse(path))
     return morva::server::ascii_upper(member->path);
   return morva::server::ascii_upper(morva::server::resolve_remote_path(path));
