@@ -9,7 +9,7 @@
 #include "fake_host_mount.hpp"
 #include "filesystem/winfsp/dir_info.hpp"
 #include "morva/server/path_text.hpp"
-#include "stub_winfsp.hpp"
+#include "operations_fixture.hpp"
 
 namespace varlin::filesystem {
 namespace {
@@ -20,12 +20,6 @@ using ::testing::Each;
 using ::testing::Field;
 using ::testing::IsEmpty;
 using ::testing::Truly;
-
-std::u16string terminated(std::u16string_view text) {
-  std::u16string name(text);
-  name.push_back(u'\0');
-  return name;
-}
 
 // The bytes of one directory record, as far as its Size goes.
 std::vector<std::byte> record_bytes(const winfsp::FSP_FSCTL_DIR_INFO& record) {
@@ -62,20 +56,20 @@ class DirInfoByName : public FakeHostMount {
 
   OpenFileRef opened(std::u16string_view path) {
     winfsp::FSP_FSCTL_OPEN_FILE_INFO info{};
-    auto file = fs->open(terminated(path), 0, 0, info);
+    auto file = fs->open(name(path), 0, 0, info);
     EXPECT_TRUE(file) << "opening a directory of the tree";
     return file ? *file : nullptr;
   }
 
-  OperationResult<std::vector<std::byte>> by_name(const OpenFileRef& directory, std::u16string_view name) {
+  OperationResult<std::vector<std::byte>> by_name(const OpenFileRef& directory, std::u16string_view entry) {
     winfsp::DirInfoRecord record{};
-    if (auto found = fs->get_dir_info_by_name(directory, terminated(name), record.info); !found)
+    if (auto found = fs->get_dir_info_by_name(directory, name(entry), record.info); !found)
       return std::unexpected(found.error());
     return record_bytes(record.info);
   }
 
   // The record that a marker-less listing of the directory gives the name.
-  std::vector<std::byte> listed_record(const OpenFileRef& directory, std::u16string_view name) {
+  std::vector<std::byte> listed_record(const OpenFileRef& directory, std::u16string_view entry) {
     std::vector<std::byte> buffer(8192);
     DirectoryBuffer directory_buffer(winfsp_, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
     auto bytes = fs->read_directory(directory, std::nullopt, std::nullopt, directory_buffer);
@@ -83,7 +77,7 @@ class DirInfoByName : public FakeHostMount {
     for (std::uint32_t at = 0; bytes && at < *bytes;) {
       const auto* record = reinterpret_cast<const winfsp::FSP_FSCTL_DIR_INFO*>(buffer.data() + at);
       if (record->Size == 0) break;
-      if (winfsp::dir_info_name(*record) == name) return record_bytes(*record);
+      if (winfsp::dir_info_name(*record) == entry) return record_bytes(*record);
       at += (record->Size + 7u) & ~7u;
     }
     ADD_FAILURE() << "the listing has no such record";
@@ -99,10 +93,10 @@ TEST_F(DirInfoByName, RefusesEveryNameThatWouldLeaveTheDirectoryWithoutAsking) {
   const auto docs = opened(u"\\docs");
   host.clear_requests();
   for (const auto& directory : {root, docs}) {
-    for (std::u16string_view name : {u"../../tmp", u"..\\..\\tmp", u"..\\tester2", u"../tester2/other.txt",
-                                     u"docs/readme.txt", u"docs\\readme.txt", u"/", u"\\", u""}) {
-      SCOPED_TRACE(std::string(name.begin(), name.end()));
-      EXPECT_EQ(by_name(directory, name), std::unexpected(OperationError(winfsp::kStatusObjectNameInvalid)));
+    for (std::u16string_view bad : {u"../../tmp", u"..\\..\\tmp", u"..\\tester2", u"../tester2/other.txt",
+                                    u"docs/readme.txt", u"docs\\readme.txt", u"/", u"\\", u""}) {
+      SCOPED_TRACE(std::string(bad.begin(), bad.end()));
+      EXPECT_EQ(by_name(directory, bad), std::unexpected(OperationError(winfsp::kStatusObjectNameInvalid)));
     }
   }
   EXPECT_EQ(by_name(root, u".."), std::unexpected(OperationError(winfsp::kStatusObjectNameNotFound)))
@@ -111,7 +105,7 @@ TEST_F(DirInfoByName, RefusesEveryNameThatWouldLeaveTheDirectoryWithoutAsking) {
   // ReadDirectory looks a pattern up as one name.
   std::vector<std::byte> buffer(1024);
   DirectoryBuffer directory_buffer(winfsp_, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-  const std::u16string pattern = terminated(u"..\\..\\tmp");
+  const std::u16string pattern = name(u"..\\..\\tmp");
   EXPECT_EQ(fs->read_directory(root, FileName(pattern), std::nullopt, directory_buffer),
             std::unexpected(OperationError(winfsp::kStatusObjectNameInvalid)));
   EXPECT_THAT(host.requests(), IsEmpty());
@@ -123,11 +117,11 @@ TEST_F(DirInfoByName, DescribesDotAndDotDotAsTheListingDoes) {
   const auto deeper = opened(u"\\docs\\deeper");
   host.clear_requests();
   for (const auto& directory : {docs, deeper}) {
-    for (std::u16string_view name : {u".", u".."}) {
-      SCOPED_TRACE(std::string(name.begin(), name.end()));
-      const auto found = by_name(directory, name);
+    for (std::u16string_view dots : {u".", u".."}) {
+      SCOPED_TRACE(std::string(dots.begin(), dots.end()));
+      const auto found = by_name(directory, dots);
       ASSERT_TRUE(found);
-      EXPECT_EQ(*found, listed_record(directory, name));
+      EXPECT_EQ(*found, listed_record(directory, dots));
     }
   }
   EXPECT_THAT(host.requests(),
@@ -142,8 +136,8 @@ TEST_F(DirInfoByName, LooksAnyOtherNameUpInTheDirectory) {
   winfsp::FSP_FSCTL_DIR_INFO record{};
   std::memcpy(&record, found->data(), sizeof(record));
   EXPECT_EQ(record.FileInfo.FileSize, 23u);
-  for (std::u16string_view name : {u"missing.txt", u"...", u"..x"})
-    EXPECT_EQ(by_name(root, name), std::unexpected(OperationError(winfsp::kStatusObjectNameNotFound)));
+  for (std::u16string_view missing : {u"missing.txt", u"...", u"..x"})
+    EXPECT_EQ(by_name(root, missing), std::unexpected(OperationError(winfsp::kStatusObjectNameNotFound)));
   EXPECT_THAT(host.requests(), Contains(Field(&ServedRequest::subject, "/home/tester/...")));
   EXPECT_THAT(host.requests(),
               Each(Truly([](const ServedRequest& request) { return stays_in(kRoot, request); })));
