@@ -23,14 +23,15 @@ std::u16string utf16_of(std::string_view text) {
   return units;
 }
 
-// Adds one directory record: false when the buffer is full, an error when the name cannot be carried.
-OperationResult<bool> add_dir_entry(DirectoryBuffer& buffer, std::string_view name, std::string_view path,
-                                    const EntryInfo& entry) {
+enum class Placed { added, buffer_full, name_too_long };
+
+// Adds one directory record, unless the buffer is full or the record cannot carry the name.
+Placed add_dir_entry(DirectoryBuffer& buffer, std::string_view name, std::string_view path,
+                     const EntryInfo& entry) {
   winfsp::DirInfoRecord record{};
   fill_file_info(record.info.FileInfo, path, entry);
-  if (!winfsp::set_dir_info_name(record.info, utf16_of(name)))
-    return fail(winfsp::kStatusInsufficientResources);
-  return buffer.add(record.info);
+  if (!winfsp::set_dir_info_name(record.info, utf16_of(name))) return Placed::name_too_long;
+  return buffer.add(record.info) ? Placed::added : Placed::buffer_full;
 }
 
 }  // namespace
@@ -153,28 +154,29 @@ OperationResult<std::uint32_t> IfsFileSystem::read_directory(const OpenFileRef& 
     directory.listing = std::move(*listed);
   }
 
+  // A buffer that is full ends the call without the end marker: WinFsp asks again after the last name.
   if (directory.path != remote_root_) {
-    if (after.empty()) {
-      auto added = add_dir_entry(buffer, ".", directory.path, directory.entry);
-      if (!added) return std::unexpected(added.error());
-      if (!*added) return buffer.bytes_transferred();
-    }
+    if (after.empty() && add_dir_entry(buffer, ".", directory.path, directory.entry) != Placed::added)
+      return buffer.bytes_transferred();
     if (after.empty() || after == ".") {
       const std::string parent(parent_path(directory.path));
       auto parent_entry = lookup_entry(parent);
       if (!parent_entry) return fail(parent_entry.error());
-      auto added = add_dir_entry(buffer, "..", parent, *parent_entry);
-      if (!added) return std::unexpected(added.error());
-      if (!*added) return buffer.bytes_transferred();
+      if (add_dir_entry(buffer, "..", parent, *parent_entry) != Placed::added)
+        return buffer.bytes_transferred();
     }
   }
 
   const bool from_first = after.empty() || after == "." || after == "..";
   for (const DirEntry& entry : *directory.listing) {
     if (!from_first && entry.name <= after) continue;
-    auto added = add_dir_entry(buffer, entry.name, join_path(directory.path, entry.name), entry.entry);
-    if (!added) return std::unexpected(added.error());
-    if (!*added) return buffer.bytes_transferred();  // full: WinFsp asks again after the last name
+    const Placed placed =
+        add_dir_entry(buffer, entry.name, join_path(directory.path, entry.name), entry.entry);
+    if (placed == Placed::buffer_full) return buffer.bytes_transferred();
+    // Windows cannot show such a name; the rest of the directory is still listed.
+    if (placed == Placed::name_too_long)
+      morva::log::warn(kReadTarget, "skipped IFS entry whose name is too long for Windows",
+                       {{"directory", directory.path}, {"name", entry.name}});
   }
   buffer.add_end();
   return buffer.bytes_transferred();
