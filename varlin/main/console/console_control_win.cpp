@@ -18,8 +18,10 @@ constexpr std::chrono::milliseconds kShutdownWaitLimit{30'000};
 
 std::atomic<bool> installed{false};
 
+// Never destroyed: the "ctrl-c" thread waits on it until the process ends, and tearing down a condition
+// variable that a thread still waits on corrupts the heap while the process exits.
 ConsoleEvents& console_events() {
-  static ConsoleEvents events(kShutdownWaitLimit);
+  static ConsoleEvents& events = *new ConsoleEvents(kShutdownWaitLimit);
   return events;
 }
 

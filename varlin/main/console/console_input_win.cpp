@@ -83,9 +83,9 @@ std::unique_ptr<ByteSource> standard_input_source() {
 
 }  // namespace
 
+// Never destroyed: the stop reader may still be blocked in a read of it when the process exits.
 LineReader& standard_input() {
-  static const std::unique_ptr<ByteSource> source = standard_input_source();
-  static LineReader reader(*source);
+  static LineReader& reader = *new LineReader(*standard_input_source().release());
   return reader;
 }
 
