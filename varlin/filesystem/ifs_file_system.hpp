@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,7 @@
 #include "morva/command/command_client.hpp"
 #include "morva/ifs/client.hpp"
 #include "morva/secret.hpp"
+#include "morva/server/time_limit.hpp"
 
 namespace varlin::filesystem {
 
@@ -43,6 +45,8 @@ struct MountSettings {
   std::uint64_t max_file_size = 0;
   Lifetime cache_ttl{};
   ServerPorts ports{};
+  // How long an exchange with the IBM i may make no progress before it fails as timed out.
+  std::chrono::milliseconds time_limit = morva::server::kExchangeTimeLimit;
   RootEnvironment environment = RootEnvironment::of_process();
   MonotonicClock clock = steady_now;
 };
