@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "morva/ccsid/utf16.hpp"
 #include "morva/secret.hpp"
-#include "unicode_text.hpp"
 
 namespace varlin {
 
@@ -21,7 +21,7 @@ inline std::u16string_view as_utf16(const wchar_t* text, std::size_t length) {
 
 inline std::wstring to_wide(std::string_view utf8) {
   std::u16string units;
-  append_utf16(utf8, units);
+  morva::ccsid::append_utf16_of_utf8(utf8, units);
   return {units.begin(), units.end()};
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "com_ids_win.hpp"
+#include "com_server/com_ids_win.hpp"
 #include "test_pipe_server_win.hpp"
 
 namespace tarvik::testing {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "metadata_response.hpp"
+#include "pipe_client/metadata_response.hpp"
 
 namespace tarvik::testing {
 

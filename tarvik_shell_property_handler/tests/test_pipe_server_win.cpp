@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "pipe_io_win.hpp"
+
 namespace tarvik::testing {
 
 namespace {
@@ -14,28 +16,6 @@ HANDLE create_instance(const std::wstring& name) {
   return CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
                           kPipeBufferSize, kPipeBufferSize, 0, nullptr);
-}
-
-// Starts an overlapped operation and waits for it, at most kBoundMs and only until `stop` is set: the
-// bytes moved, or nothing.
-template <typename Start>
-std::optional<DWORD> run(HANDLE pipe, HANDLE stop, Start start) {
-  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = event;
-  std::optional<DWORD> moved;
-  const BOOL started = start(&overlapped);
-  const DWORD error = started ? ERROR_SUCCESS : GetLastError();
-  if (started || error == ERROR_IO_PENDING) {
-    const HANDLE waits[] = {event, stop};
-    if (WaitForMultipleObjects(2, waits, FALSE, kBoundMs) != WAIT_OBJECT_0) CancelIoEx(pipe, &overlapped);
-    DWORD done = 0;
-    if (GetOverlappedResult(pipe, &overlapped, &done, TRUE)) moved = done;
-  } else if (error == ERROR_PIPE_CONNECTED) {
-    moved = 0;  // a client connected before the server asked
-  }
-  CloseHandle(event);
-  return moved;
 }
 
 }  // namespace
@@ -76,8 +56,7 @@ void TestPipeServer::serve() {
   HANDLE listening = first_instance_;
   for (std::size_t i = 0; i < script_.size() && listening != INVALID_HANDLE_VALUE; ++i) {
     HANDLE pipe = listening;
-    const bool connected =
-        run(pipe, stop_, [pipe](OVERLAPPED* o) { return ConnectNamedPipe(pipe, o); }).has_value();
+    const bool connected = pipe_io::wait_for_client(pipe, stop_, kBoundMs);
     listening = connected && i + 1 < script_.size() ? create_instance(name_) : INVALID_HANDLE_VALUE;
     const bool served = connected && serve_connection(pipe, script_[i]);
     DisconnectNamedPipe(pipe);
@@ -90,28 +69,25 @@ void TestPipeServer::serve() {
 
 bool TestPipeServer::serve_connection(HANDLE pipe, const PipeConnection& connection) {
   char buffer[4096];
+  const auto read = [&] { return pipe_io::read_some(pipe, buffer, sizeof buffer, kBoundMs, stop_); };
   if (connection.reads_request) {
     std::string request;
     while (request.find('\n') == std::string::npos) {
-      const auto read =
-          run(pipe, stop_, [&](OVERLAPPED* o) { return ReadFile(pipe, buffer, sizeof buffer, nullptr, o); });
-      if (!read || *read == 0) break;
-      request.append(buffer, *read);
+      const auto count = read();
+      if (!count || *count == 0) break;
+      request.append(buffer, *count);
     }
     std::lock_guard lock(mutex_);
     requests_.push_back(std::move(request));
   }
   for (std::size_t i = 0; i < connection.replies.size(); ++i) {
     if (i > 0 && WaitForSingleObject(stop_, kPauseBetweenRepliesMs) == WAIT_OBJECT_0) return false;
-    const std::string& reply = connection.replies[i];
-    const auto written = run(pipe, stop_, [&](OVERLAPPED* o) {
-      return WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, o);
-    });
-    if (written != reply.size()) return false;
+    if (!pipe_io::write_all(pipe, connection.replies[i], kBoundMs, stop_)) return false;
   }
   // A disconnect would drop what the client has not read yet: wait for it to leave.
-  while (connection.waits_for_client &&
-         run(pipe, stop_, [&](OVERLAPPED* o) { return ReadFile(pipe, buffer, sizeof buffer, nullptr, o); })) {
+  while (connection.waits_for_client) {
+    const auto count = read();
+    if (!count || *count == 0) break;
   }
   return true;
 }

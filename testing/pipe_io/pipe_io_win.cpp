@@ -36,20 +36,6 @@ bool is_end_of_stream(DWORD error) {
   return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_HANDLE_EOF;
 }
 
-HANDLE connect(const std::wstring& name, DWORD timeout_ms) {
-  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-  do {
-    HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) return pipe;
-    if (GetLastError() == ERROR_PIPE_BUSY)
-      WaitNamedPipeW(name.c_str(), 500);
-    else
-      Sleep(50);  // between two instances, or not started yet
-  } while (GetTickCount64() < deadline);
-  return INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 std::optional<DWORD> read_some(HANDLE pipe, void* buffer, DWORD size, DWORD timeout_ms, HANDLE cancel) {
@@ -61,12 +47,12 @@ std::optional<DWORD> read_some(HANDLE pipe, void* buffer, DWORD size, DWORD time
   return count;
 }
 
-bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms) {
+bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms, HANDLE cancel) {
   while (!data.empty()) {
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1 << 20));
     Overlapped operation;
     const BOOL started = WriteFile(pipe, data.data(), chunk, nullptr, operation.get());
-    const std::optional<DWORD> written = operation.finish(pipe, started, timeout_ms, nullptr);
+    const std::optional<DWORD> written = operation.finish(pipe, started, timeout_ms, cancel);
     if (!written || *written == 0) return false;
     data.remove_prefix(*written);
   }
@@ -97,11 +83,25 @@ std::expected<std::string, ExchangeFailure> request_reply(const std::wstring& na
   return reply;
 }
 
-bool wait_for_client(HANDLE pipe, HANDLE cancel) {
+bool wait_for_client(HANDLE pipe, HANDLE cancel, DWORD timeout_ms) {
   Overlapped operation;
   const BOOL started = ConnectNamedPipe(pipe, operation.get());
   if (!started && GetLastError() == ERROR_PIPE_CONNECTED) return true;
-  return operation.finish(pipe, started, INFINITE, cancel).has_value();
+  return operation.finish(pipe, started, timeout_ms, cancel).has_value();
+}
+
+HANDLE connect(const std::wstring& name, DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  do {
+    HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) return pipe;
+    if (GetLastError() == ERROR_PIPE_BUSY)
+      WaitNamedPipeW(name.c_str(), 500);
+    else
+      Sleep(50);  // between two instances, or not started yet
+  } while (GetTickCount64() < deadline);
+  return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace pipe_io

@@ -1,7 +1,8 @@
 #pragma once
 
 // Bounded transfers on named-pipe handles opened for overlapped I/O: the stand-in WinFsp's control pipe
-// and its client, and the requests that tests and the demo make on a mount's metadata pipe.
+// and its client, the requests that tests and the demo make on a mount's metadata pipe, and the tests'
+// own pipe servers and clients.
 
 #include <windows.h>
 
@@ -18,11 +19,17 @@ namespace pipe_io {
 std::optional<DWORD> read_some(HANDLE pipe, void* buffer, DWORD size, DWORD timeout_ms,
                                HANDLE cancel = nullptr);
 
-// Writes all of `data`; false on a failure or when `timeout_ms` passes first.
-bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms);
+// Writes all of `data`; false on a failure or when `timeout_ms` passes first, or when `cancel` (an event,
+// if given) is set.
+bool write_all(HANDLE pipe, std::string_view data, DWORD timeout_ms, HANDLE cancel = nullptr);
 
-// Waits for a client on a pipe instance; false when `cancel` is set first or the wait fails.
-bool wait_for_client(HANDLE pipe, HANDLE cancel);
+// Waits for a client on a pipe instance; false when `cancel` is set or `timeout_ms` passes first, or the
+// wait fails.
+bool wait_for_client(HANDLE pipe, HANDLE cancel, DWORD timeout_ms = INFINITE);
+
+// Opens the client end of the pipe `name` for overlapped I/O, trying again while there is no such pipe or
+// no free instance, for up to `timeout_ms`; INVALID_HANDLE_VALUE when none comes.
+HANDLE connect(const std::wstring& name, DWORD timeout_ms);
 
 enum class ExchangeFailure {
   no_pipe,           // no pipe of the name, or no free instance, within the connect time

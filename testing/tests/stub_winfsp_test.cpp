@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "filesystem/operation_table.hpp"
+#include "main/stop_channel.hpp"
+#include "main/volume_params.hpp"
 #include "memory_file_system.hpp"
-#include "stop_channel.hpp"
-#include "volume_params.hpp"
 
 namespace winfsp_stub {
 namespace {

@@ -11,10 +11,10 @@
 
 #include "child_process_win.hpp"
 #include "filesystem/winfsp/loader.hpp"
+#include "main/stop_channel.hpp"
+#include "main/volume_params.hpp"
+#include "main/winfsp_host.hpp"
 #include "memory_file_system.hpp"
-#include "stop_channel.hpp"
-#include "volume_params.hpp"
-#include "winfsp_host.hpp"
 
 namespace winfsp_stub {
 namespace {

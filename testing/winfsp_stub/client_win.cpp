@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "control_request.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "pipe_io_win.hpp"
-#include "unicode_text.hpp"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::vector<std::string> arguments() {
   std::vector<std::string> words;
   for (int i = 1; wide != nullptr && i < count; ++i) {
     std::string word;
-    varlin::append_utf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide[i])), word);
+    morva::ccsid::append_utf8_of_utf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide[i])), word);
     words.push_back(std::move(word));
   }
   LocalFree(wide);
@@ -54,7 +54,7 @@ int main() {
   }
   const std::string mount_text = words.front();
   std::u16string mount_point;
-  varlin::append_utf16(mount_text, mount_point);
+  morva::ccsid::append_utf16_of_utf8(mount_text, mount_point);
   words.erase(words.begin());
 
   std::string payload;

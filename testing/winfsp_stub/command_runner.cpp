@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "filesystem/winfsp/dir_info.hpp"
-#include "unicode_text.hpp"
+#include "morva/ccsid/utf16.hpp"
 
 namespace winfsp_stub {
 
@@ -31,13 +31,13 @@ struct StepFailed {
 
 std::u16string utf16(std::string_view text) {
   std::u16string units;
-  varlin::append_utf16(text, units);
+  morva::ccsid::append_utf16_of_utf8(text, units);
   return units;
 }
 
 std::string utf8(std::u16string_view units) {
   std::string text;
-  varlin::append_utf8(units, text);
+  morva::ccsid::append_utf8_of_utf16(units, text);
   return text;
 }
 

@@ -37,23 +37,37 @@ StatusResult<std::string> IfsFileSystem::load_content(std::string_view path,
 
 StatusResult<void> IfsFileSystem::store_content(std::string_view path, std::string_view bytes, bool create,
                                                 bool overwrite) {
+  auto stored = store_content_or_reason(path, bytes, create, overwrite);
+  if (!stored) return std::unexpected(stored.error().status);
+  return {};
+}
+
+std::expected<void, StoreFailure> IfsFileSystem::store_content_or_reason(std::string_view path,
+                                                                         std::string_view bytes, bool create,
+                                                                         bool overwrite) {
   morva::Result<void> stored;
   if (auto member = morva::server::QsysMemberPath::parse(path)) {
-    if (!morva::ccsid::is_valid_utf8(bytes)) return std::unexpected(winfsp::kStatusUnexpectedIoError);
+    if (!morva::ccsid::is_valid_utf8(bytes))
+      return std::unexpected(StoreFailure{winfsp::kStatusUnexpectedIoError, "the text is not valid UTF-8"});
     auto described = with_command([&member](CommandClient& client) {
       return client.retrieve_file_description(member->library, member->file);
     });
-    if (!described) return std::unexpected(map_ifs_error(described.error()));
-    stored = with_ifs([&](IfsClient& client) {
-      return client.write_source_member(member->path, std::string(bytes), described->record_length);
-    });
+    if (!described) {
+      stored = std::unexpected(described.error());
+    } else {
+      // The library encodes the whole text as records before it opens the member for replacement, so a
+      // text the member cannot hold leaves it as it was.
+      stored = with_ifs([&](IfsClient& client) {
+        return client.write_source_member(member->path, std::string(bytes), described->record_length);
+      });
+    }
   } else {
     const std::string resolved = morva::server::resolve_remote_path(path);
     auto written = with_ifs(
         [&](IfsClient& client) { return client.write_file(resolved, bytes_of(bytes), create, overwrite); });
     if (!written) stored = std::unexpected(written.error());
   }
-  if (!stored) return std::unexpected(map_ifs_error(stored.error()));
+  if (!stored) return std::unexpected(StoreFailure{map_ifs_error(stored.error()), stored.error().text()});
   invalidate_path(path);
   return {};
 }
@@ -100,6 +114,13 @@ StatusResult<void> IfsFileSystem::remove_path(std::string_view path) {
   if (!removed) return std::unexpected(map_ifs_error(removed.error()));
   invalidate_tree(path);
   return {};
+}
+
+StatusResult<bool> IfsFileSystem::directory_is_empty(std::string_view path) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto listed = with_ifs([&](IfsClient& client) { return client.list_directory(resolved); });
+  if (!listed) return std::unexpected(map_ifs_error(listed.error()));
+  return listed->empty();
 }
 
 StatusResult<void> IfsFileSystem::rename_path(std::string_view from, std::string_view to, bool replace) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "morva/ccsid/utf16.hpp"
 #include "morva/log.hpp"
-#include "unicode_text.hpp"
 
 namespace varlin::filesystem {
 
@@ -18,7 +18,7 @@ void FileSystemContextBase::get_volume_info(winfsp::FSP_FSCTL_VOLUME_INFO& info)
   info.TotalSize = size.total;
   info.FreeSize = size.free;
   std::u16string label;
-  append_utf16(volume_label(), label);
+  morva::ccsid::append_utf16_of_utf8(volume_label(), label);
   // A cut may split a surrogate pair; the record has no room for more.
   const std::size_t units = std::min(label.size(), winfsp::kVolumeLabelUnits);
   std::copy_n(label.begin(), units, info.VolumeLabel);

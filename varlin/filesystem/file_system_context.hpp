@@ -11,7 +11,7 @@
 #include "filesystem/directory_buffer.hpp"
 #include "filesystem/operation_error.hpp"
 #include "filesystem/winfsp/records.hpp"
-#include "stop_channel.hpp"
+#include "main/stop_channel.hpp"
 
 namespace varlin::filesystem {
 

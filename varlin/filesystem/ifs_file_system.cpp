@@ -80,6 +80,7 @@ IfsFileSystem::IfsFileSystem(std::unique_ptr<Runtime> runtime, IfsClient ifs, Co
       volume_label_(settings.host),
       cache_ttl_(settings.cache_ttl),
       clock_(settings.clock),
+      lost_changes_(settings.lost_changes),
       entries_(settings.cache_ttl, settings.clock),
       listings_(settings.cache_ttl, settings.clock),
       metadata_cache_(settings.cache_ttl, settings.clock),
@@ -88,6 +89,11 @@ IfsFileSystem::IfsFileSystem(std::unique_ptr<Runtime> runtime, IfsClient ifs, Co
 
 IfsFileSystem::~IfsFileSystem() {
   stop_metadata_pipe();
+  // WinFsp closes no handle at unmount: members still open keep their changes until here.
+  for (const OpenFileRef& handle : live_open_handles()) {
+    std::lock_guard lock(handle->mutex);
+    final_write_back(handle->file);
+  }
   runtime_->shut_down();
 }
 
@@ -147,15 +153,17 @@ OpenFileRef IfsFileSystem::register_open_handle(OpenFile file) {
   return shared;
 }
 
-void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
+std::vector<OpenFileRef> IfsFileSystem::live_open_handles() {
   std::vector<OpenFileRef> live;
-  {
-    std::lock_guard lock(open_handles_mutex_);
-    std::erase_if(open_handles_, [](const auto& handle) { return handle.expired(); });
-    for (const auto& handle : open_handles_)
-      if (auto file = handle.lock()) live.push_back(std::move(file));
-  }
-  for (const auto& handle : live) {
+  std::lock_guard lock(open_handles_mutex_);
+  std::erase_if(open_handles_, [](const auto& handle) { return handle.expired(); });
+  for (const auto& handle : open_handles_)
+    if (auto file = handle.lock()) live.push_back(std::move(file));
+  return live;
+}
+
+void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
+  for (const auto& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
     std::string& path = handle->file.path;
     if (!is_at_or_below(path, from)) continue;

@@ -14,6 +14,7 @@
 #include "filesystem/connection_lock.hpp"
 #include "filesystem/entry_info.hpp"
 #include "filesystem/file_system_context.hpp"
+#include "filesystem/lost_changes.hpp"
 #include "filesystem/metadata_cache.hpp"
 #include "filesystem/open_file.hpp"
 #include "filesystem/remote_root.hpp"
@@ -49,6 +50,13 @@ struct MountSettings {
   std::chrono::milliseconds time_limit = morva::server::kExchangeTimeLimit;
   RootEnvironment environment = RootEnvironment::of_process();
   MonotonicClock clock = steady_now;
+  LostChangesSink lost_changes = write_to_standard_error;
+};
+
+// A store that did not happen: the status WinFsp is answered with, and why, in words for the user.
+struct StoreFailure {
+  NtStatus status;
+  std::string reason;
 };
 
 // The file-system context of one mount: its runtime, its two IBM i connections, its remote root, its
@@ -57,7 +65,8 @@ struct MountSettings {
 class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
  public:
   // Signs on, opens both connections, reads the storage figures, checks the remote root and proves it
-  // readable. Blocks the calling thread until done.
+  // readable. Blocks the calling thread until done. Its release writes back every member still open
+  // with unsaved changes before the connections close.
   static morva::Result<std::unique_ptr<IfsFileSystem>> connect(std::string host, std::string user,
                                                                morva::Secret password,
                                                                std::string remote_root,
@@ -140,6 +149,8 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   StatusResult<void> set_remote_size(std::string_view path, std::uint64_t size);
   StatusResult<void> create_directory(std::string_view path);
   StatusResult<void> remove_path(std::string_view path);
+  // Asks the IBM i, not the caches.
+  StatusResult<bool> directory_is_empty(std::string_view path);
   StatusResult<void> rename_path(std::string_view from, std::string_view to, bool replace);
 
   // The open files, for moving them along with a rename.
@@ -154,8 +165,15 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
                 morva::command::CommandClient command, std::string remote_root, const MountSettings& settings,
                 VolumeSpace space);
 
+  // store_content with the reason of a failure, for the user to read when changes are lost.
+  std::expected<void, StoreFailure> store_content_or_reason(std::string_view path, std::string_view bytes,
+                                                            bool create, bool overwrite);
   // A buffered file's content written back when it has unsaved changes.
-  StatusResult<void> write_back(OpenFile& file);
+  std::expected<void, StoreFailure> write_back(OpenFile& file);
+  // The last write-back a file gets; changes it cannot write back are lost, and the user is told.
+  void final_write_back(OpenFile& file);
+  // Every open file still held by WinFsp (or anyone), in registration order.
+  std::vector<OpenFileRef> live_open_handles();
   // A new size for the file: its buffer cut or padded with spaces, or the remote file's size set.
   OperationResult<void> resize(OpenFile& file, std::uint64_t size, winfsp::FSP_FSCTL_FILE_INFO& info);
 
@@ -182,6 +200,7 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   std::string volume_label_;
   Lifetime cache_ttl_;
   MonotonicClock clock_;
+  LostChangesSink lost_changes_;
   TimedCache<EntryInfo> entries_;
   TimedCache<std::vector<DirEntry>> listings_;
   MetadataCache metadata_cache_;

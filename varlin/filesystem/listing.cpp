@@ -5,6 +5,7 @@
 
 #include "filesystem/ifs_file_system.hpp"
 #include "morva/server/display_name.hpp"
+#include "morva/server/path_text.hpp"
 #include "morva/server/qsys_path.hpp"
 #include "morva/server/resolve_remote_path.hpp"
 
@@ -18,8 +19,8 @@ using morva::ifs::IfsEntry;
 
 // The library of a directory "/QSYS.LIB/lib[.LIB]", whose entries are typed objects.
 std::optional<std::string> library_of(std::string_view directory) {
-  const auto components = path_components(directory);
-  if (components.size() != 2 || !equals_ignore_ascii_case(components[0], "QSYS.LIB")) return std::nullopt;
+  const auto components = morva::server::path_components(directory);
+  if (components.size() != 2 || !morva::server::is_qsys_root(components[0])) return std::nullopt;
   return std::string(library_name(components[1]));
 }
 
@@ -32,7 +33,7 @@ struct ObjectName {
 std::optional<ObjectName> object_name_of(const IfsEntry& entry) {
   const auto dot = entry.name.rfind('.');
   if (dot == std::string::npos) return std::nullopt;
-  std::string type = to_ascii_upper(entry.name.substr(dot + 1));
+  std::string type = morva::server::ascii_upper(std::string_view(entry.name).substr(dot + 1));
   if (type == "LIB" || type == "MBR") return std::nullopt;
   return ObjectName{entry.name.substr(0, dot), std::move(type)};
 }

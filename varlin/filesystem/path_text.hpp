@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
+// Path text of the mount; the path model's own helpers are in morva/server/path_text.hpp.
 namespace varlin::filesystem {
 
 // The text before the last '/'; "/" when that is empty or there is no '/'.
@@ -14,12 +14,6 @@ std::string_view parent_path(std::string_view path);
 // nothing when the prefix does not match or ends inside a character of `value`.
 std::optional<std::string_view> strip_prefix_ignore_ascii_case(std::string_view value,
                                                                std::string_view prefix);
-
-bool equals_ignore_ascii_case(std::string_view a, std::string_view b);
-std::string to_ascii_upper(std::string text);
-
-// The non-empty components of a path, '\' and '/' both separating them.
-std::vector<std::string> path_components(std::string_view path);
 
 // A library's name from its component: without a trailing ".LIB" in any ASCII case.
 std::string_view library_name(std::string_view component);

@@ -4,8 +4,8 @@
 #include <array>
 #include <ranges>
 
-#include "environment.hpp"
 #include "filesystem/path_text.hpp"
+#include "main/environment.hpp"
 #include "morva/ccsid/utf8.hpp"
 
 namespace varlin::filesystem {

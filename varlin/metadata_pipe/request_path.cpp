@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "filesystem/path_text.hpp"
+#include "morva/server/path_text.hpp"
 
 namespace varlin::metadata_pipe {
 
@@ -43,15 +44,14 @@ std::expected<std::string, std::string> resolve_request_path(std::string_view re
 }
 
 std::optional<QsysObjectPath> parse_qsys_object_path(std::string_view path) {
-  const auto components = filesystem::path_components(path);
-  if (components.size() != 3 || !filesystem::equals_ignore_ascii_case(components[0], "QSYS.LIB"))
-    return std::nullopt;
+  const auto components = morva::server::path_components(path);
+  if (components.size() != 3 || !morva::server::is_qsys_root(components[0])) return std::nullopt;
 
   std::vector<std::string_view> pieces;
   for (auto piece : std::views::split(components[2], '.')) pieces.emplace_back(piece.begin(), piece.end());
   if (pieces.size() != 2 && pieces.size() != 3) return std::nullopt;
 
-  std::string object_type = filesystem::to_ascii_upper(std::string(pieces.back()));
+  std::string object_type = morva::server::ascii_upper(pieces.back());
   if (object_type == "LIB" || object_type == "MBR") return std::nullopt;
   return QsysObjectPath{std::string(filesystem::library_name(components[1])), std::string(pieces.front()),
                         std::move(object_type)};

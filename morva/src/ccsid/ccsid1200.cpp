@@ -3,16 +3,6 @@
 #include "morva/ccsid/utf8.hpp"
 
 namespace morva::ccsid {
-namespace {
-
-constexpr bool is_high_surrogate(char32_t unit) noexcept {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-constexpr bool is_low_surrogate(char32_t unit) noexcept {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-}  // namespace
 
 Result<std::string> Ccsid1200::decode(std::span<const std::uint8_t> bytes) const {
   if (bytes.size() % 2 != 0) return fail("UTF-16 data has an odd byte length");
@@ -23,8 +13,7 @@ Result<std::string> Ccsid1200::decode(std::span<const std::uint8_t> bytes) const
   for (std::size_t i = 0; i < units; ++i) {
     char32_t code_point = unit_at(i);
     if (is_high_surrogate(code_point) && i + 1 < units && is_low_surrogate(unit_at(i + 1))) {
-      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (unit_at(i + 1) - 0xDC00);
-      ++i;
+      code_point = join_surrogates(code_point, unit_at(++i));
     } else if (is_high_surrogate(code_point) || is_low_surrogate(code_point)) {
       return fail("invalid UTF-16 data: invalid utf-16: lone surrogate found");
     }

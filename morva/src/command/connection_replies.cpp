@@ -61,13 +61,14 @@ Result<std::string> parse_start_server_reply(std::span<const std::uint8_t> packe
     return fail(fmt::format("remote-command authentication failed with 0x{:08X}", return_code));
 
   std::optional<std::string> job_name;
-  const auto walked = ifs::walk_items(packet, 24, [&job_name](const ifs::Item& item) -> Result<void> {
-    if (!job_name && item.code_point == kJobNameCodePoint && item.length > 9) {
-      job_name = ccsid::decode_server_job_name(item.data.subspan(4));
-      job_name->erase(job_name->find_last_not_of(' ') + 1);  // npos + 1 clears an all-blank name
-    }
-    return {};
-  });
+  const auto walked =
+      ifs::walk_items(packet, 24, [&job_name](const ifs::Item& item) -> Result<ifs::WalkStep> {
+        if (!job_name && item.code_point == kJobNameCodePoint && item.length > 9) {
+          job_name = ccsid::decode_server_job_name(item.data.subspan(4));
+          job_name->erase(job_name->find_last_not_of(' ') + 1);  // npos + 1 clears an all-blank name
+        }
+        return ifs::WalkStep::next;
+      });
   if (!walked) return std::unexpected(walked.error());
   if (job_name) return std::move(*job_name);
   return fail("start-server reply did not include a job name");

@@ -52,7 +52,7 @@ Result<IfsEntry> IfsEntry::parse(Packet packet, std::uint16_t datastream_level) 
 
   IfsEntry entry;
   std::optional<std::string> name;
-  auto walked = walk_items(packet, *start, [&](const Item& item) -> Result<void> {
+  auto walked = walk_items(packet, *start, [&](const Item& item) -> Result<WalkStep> {
     if (item.code_point == kCpName) {
       auto decoded = decode_name(item.data);
       if (!decoded) return std::unexpected(decoded.error());
@@ -60,7 +60,7 @@ Result<IfsEntry> IfsEntry::parse(Packet packet, std::uint16_t datastream_level) 
     } else if (item.code_point == kCpObjectAttributes) {
       if (auto ccsid = object_ccsid(item, packet)) entry.ccsid = ccsid;
     }
-    return {};
+    return WalkStep::next;
   });
   if (!walked) return std::unexpected(walked.error());
   if (!name) return fail("file-service list reply has no name field");

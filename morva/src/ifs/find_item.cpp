@@ -5,14 +5,13 @@ namespace morva::ifs {
 Result<std::optional<Item>> find_item(Packet packet, std::uint64_t start,
                                       const std::function<bool(const Item&)>& wanted) {
   std::optional<Item> found;
-  auto walked = walk_items(packet, start, [&](const Item& item) -> Result<void> {
-    if (!wanted(item)) return {};
+  auto walked = walk_items(packet, start, [&](const Item& item) -> Result<WalkStep> {
+    if (!wanted(item)) return WalkStep::next;
     found = item;
-    return fail("item found");  // ends the walk
+    return WalkStep::stop;
   });
-  if (found) return found;
   if (!walked) return std::unexpected(walked.error());
-  return std::optional<Item>{};
+  return found;
 }
 
 }  // namespace morva::ifs

@@ -52,7 +52,7 @@ Result<void> check_reply(std::span<const std::uint8_t> packet, std::uint16_t exp
 }
 
 Result<void> walk_items(std::span<const std::uint8_t> packet, std::uint64_t first_offset,
-                        const std::function<Result<void>(const Item&)>& visit) {
+                        const std::function<Result<WalkStep>(const Item&)>& visit) {
   for (std::uint64_t offset = first_offset; offset < packet.size();) {
     const auto length = read_u32(packet, offset);
     if (!length) return std::unexpected(length.error());
@@ -63,7 +63,9 @@ Result<void> walk_items(std::span<const std::uint8_t> packet, std::uint64_t firs
     if (!code_point) return std::unexpected(code_point.error());
     const Item item{offset, *length, *code_point,
                     packet.subspan(offset + server::kItemHeadLength, *length - server::kItemHeadLength)};
-    if (auto visited = visit(item); !visited) return visited;
+    const auto step = visit(item);
+    if (!step) return std::unexpected(step.error());
+    if (*step == WalkStep::stop) break;
     offset += *length;
   }
   return {};

@@ -2,16 +2,10 @@
 
 #include <fmt/format.h>
 
-#include "server/path_text.hpp"
+#include "morva/server/path_text.hpp"
 
 namespace morva::server {
 namespace {
-
-using detail::ascii_lower;
-using detail::ends_with_ignore_ascii_case;
-using detail::kFileSuffix;
-using detail::kLibrarySuffix;
-using detail::kMemberSuffix;
 
 std::optional<std::string_view> member_stem(const DisplayedEntry& entry) {
   if (!entry.source_type) return std::nullopt;
@@ -23,8 +17,8 @@ std::optional<std::string_view> member_stem(const DisplayedEntry& entry) {
 }
 
 bool is_in_qsys(std::string_view directory) {
-  const auto components = detail::path_components(directory);
-  return !components.empty() && detail::is_qsys_root(components.front());
+  const auto components = path_components(directory);
+  return !components.empty() && is_qsys_root(components.front());
 }
 
 std::string without_suffix(std::string_view name, std::string_view suffix) {

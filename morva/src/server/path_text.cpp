@@ -1,8 +1,8 @@
-#include "server/path_text.hpp"
+#include "morva/server/path_text.hpp"
 
 #include <algorithm>
 
-namespace morva::server::detail {
+namespace morva::server {
 namespace {
 
 char fold(char c) {
@@ -50,4 +50,4 @@ bool is_qsys_root(std::string_view component) {
   return equals_ignore_ascii_case(component, kQsysRoot);
 }
 
-}  // namespace morva::server::detail
+}  // namespace morva::server

@@ -2,15 +2,10 @@
 
 #include <fmt/format.h>
 
-#include "server/path_text.hpp"
+#include "morva/server/path_text.hpp"
 
 namespace morva::server {
 namespace {
-
-using detail::ends_with_ignore_ascii_case;
-using detail::kFileSuffix;
-using detail::kLibrarySuffix;
-using detail::kMemberSuffix;
 
 struct LibraryAndFile {
   std::string_view library;
@@ -20,7 +15,7 @@ struct LibraryAndFile {
 // The shared first steps: the QSYS.LIB root, a library and a file, then `extra` further components.
 std::optional<LibraryAndFile> parse_library_and_file(const std::vector<std::string_view>& components,
                                                      std::size_t extra) {
-  if (components.size() != 3 + extra || !detail::is_qsys_root(components[0])) return std::nullopt;
+  if (components.size() != 3 + extra || !is_qsys_root(components[0])) return std::nullopt;
   const auto library = strip_suffix_ignore_case(components[1], kLibrarySuffix);
   const auto file = strip_suffix_ignore_case(components[2], kFileSuffix);
   if (!library || !file) return std::nullopt;
@@ -78,7 +73,7 @@ std::optional<std::string_view> strip_suffix_ignore_case(std::string_view compon
 }
 
 std::optional<QsysMemberPath> QsysMemberPath::parse(std::string_view path) {
-  const auto components = detail::path_components(path);
+  const auto components = path_components(path);
   const auto parent = parse_library_and_file(components, 1);
   if (!parent) return std::nullopt;
   QsysMemberPath result{std::string(parent->library),
@@ -90,7 +85,7 @@ std::optional<QsysMemberPath> QsysMemberPath::parse(std::string_view path) {
 }
 
 std::optional<QsysFilePath> QsysFilePath::parse(std::string_view path) {
-  const auto parsed = parse_library_and_file(detail::path_components(path), 0);
+  const auto parsed = parse_library_and_file(path_components(path), 0);
   if (!parsed) return std::nullopt;
   return QsysFilePath{std::string(parsed->library), std::string(parsed->file)};
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "morva/ccsid/utf8.hpp"
-#include "server/path_text.hpp"
+#include "morva/server/path_text.hpp"
 
 namespace morva::server {
 namespace {
@@ -28,10 +28,10 @@ Result<void> ensure_not_root(std::string_view normalized_path) {
 
 bool is_source_member_path(std::string_view path) {
   if (path.size() < kQsysPrefix.size() ||
-      !detail::equals_ignore_ascii_case(path.substr(0, kQsysPrefix.size()), kQsysPrefix))
+      !equals_ignore_ascii_case(path.substr(0, kQsysPrefix.size()), kQsysPrefix))
     return false;
   const std::string_view last = path.substr(path.rfind('/') + 1);
-  return detail::ends_with_ignore_ascii_case(last, detail::kMemberSuffix);
+  return ends_with_ignore_ascii_case(last, kMemberSuffix);
 }
 
 }  // namespace morva::server

@@ -66,16 +66,17 @@ Result<SignonAttributes> parse_exchange_attributes_reply(std::span<const std::ui
   SignonAttributes attributes;
   attributes.return_code = *ifs::read_u32(packet, kReturnCodeOffset);
   attributes.server_level = *ifs::read_u16(packet, kServerLevelOffset);
-  auto walked = ifs::walk_items(packet, kMinimumReplyLength, [&](const ifs::Item& item) -> Result<void> {
-    if (item.code_point == kSeedCodePoint && item.length == kSeedItemLength) {
-      Seed seed;
-      std::copy(item.data.begin(), item.data.end(), seed.begin());
-      attributes.server_seed = seed;
-    } else if (item.code_point == kPasswordLevelCodePoint && !item.data.empty()) {
-      attributes.password_level = item.data[0];
-    }
-    return {};
-  });
+  auto walked =
+      ifs::walk_items(packet, kMinimumReplyLength, [&](const ifs::Item& item) -> Result<ifs::WalkStep> {
+        if (item.code_point == kSeedCodePoint && item.length == kSeedItemLength) {
+          Seed seed;
+          std::copy(item.data.begin(), item.data.end(), seed.begin());
+          attributes.server_seed = seed;
+        } else if (item.code_point == kPasswordLevelCodePoint && !item.data.empty()) {
+          attributes.password_level = item.data[0];
+        }
+        return ifs::WalkStep::next;
+      });
   if (!walked) return std::unexpected(walked.error());
   return attributes;
 }

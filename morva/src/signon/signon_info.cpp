@@ -71,8 +71,9 @@ Result<std::uint32_t> parse_signon_info_reply(std::span<const std::uint8_t> pack
                                  "not a sign-on information reply"};
   if (auto checked = check_signon_reply(packet, kind); !checked) return std::unexpected(checked.error());
   const std::uint32_t return_code = *ifs::read_u32(packet, kReturnCodeOffset);
-  auto walked =
-      ifs::walk_items(packet, kReplyItemsOffset, [](const ifs::Item&) -> Result<void> { return {}; });
+  auto walked = ifs::walk_items(packet, kReplyItemsOffset, [](const ifs::Item&) -> Result<ifs::WalkStep> {
+    return ifs::WalkStep::next;
+  });
   if (!walked) return std::unexpected(walked.error());
   return return_code;
 }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "fake_ibmi/hex.hpp"
+#include "morva/ccsid/utf8.hpp"
 
 namespace morva::ccsid {
 namespace {
@@ -53,6 +57,35 @@ TEST(Utf16beUnits, PairsBytesAndIgnoresATrailingOddByte) {
   EXPECT_EQ(utf16be_units(from_hex("")), std::vector<std::uint16_t>{});
   EXPECT_EQ(utf16be_units(from_hex("12")), std::vector<std::uint16_t>{});
   EXPECT_EQ(utf16be_units(from_hex("1234 ABCD EF")), (std::vector<std::uint16_t>{0x1234, 0xABCD}));
+}
+
+TEST(Utf16, ConvertsBothWaysAndMarksLoneSurrogates) {
+  const std::u16string units = u"a\u00E9\u20AC\U0001F600";
+  std::string utf8;
+  append_utf8_of_utf16(units, utf8);
+  EXPECT_EQ(utf8, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+  std::u16string back;
+  append_utf16_of_utf8(utf8, back);
+  EXPECT_EQ(back, units);
+
+  for (const std::u16string& lone :
+       {std::u16string(1, u'\xD800'), std::u16string(u"x\xDC00"), std::u16string{u'\xD83D', u'a'}}) {
+    std::string bytes;
+    append_utf8_of_utf16(lone, bytes);
+    EXPECT_FALSE(is_valid_utf8(bytes));
+  }
+}
+
+TEST(Utf16, ReplacesLoneSurrogatesWhereAskedTo) {
+  const std::vector<std::pair<std::u16string, std::string>> cases = {
+      {u"a\U0001F600", "a\xF0\x9F\x98\x80"},
+      {std::u16string(1, u'\xD800'), "\xEF\xBF\xBD"},
+      {std::u16string{u'x', u'\xDC00', u'y'}, "x\xEF\xBF\xBDy"},
+      {std::u16string{u'\xD83D', u'a'},
+       "\xEF\xBF\xBD"
+       "a"},
+  };
+  for (const auto& [units, text] : cases) EXPECT_EQ(utf8_replacing_lone_surrogates(units), text);
 }
 
 }  // namespace

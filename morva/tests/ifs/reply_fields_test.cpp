@@ -16,6 +16,16 @@ namespace {
 using fake_ibmi::Bytes;
 using fake_ibmi::from_hex;
 
+// A success when `error` is nullptr, else a failure with that text.
+void expect_outcome(const Result<void>& outcome, const char* error) {
+  if (error == nullptr) {
+    EXPECT_TRUE(outcome.has_value()) << outcome.error().text();
+  } else {
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_EQ(outcome.error().text(), error);
+  }
+}
+
 TEST(FieldReaders, ReadBigEndianValuesWhollyInsideThePacket) {
   const Bytes packet = from_hex("01 02 03 04 05 06 07 08 09");
   EXPECT_EQ(read_u16(packet, 0), 0x0102);
@@ -70,12 +80,7 @@ TEST(CheckReply, AcceptsOnlyAWholeFileServerReplyOfTheExpectedKind) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto checked = check_reply(c.packet, 0x8001, c.minimum);
-    if (c.error == nullptr) {
-      EXPECT_TRUE(checked.has_value()) << checked.error().text();
-    } else {
-      ASSERT_FALSE(checked.has_value());
-      EXPECT_EQ(checked.error().text(), c.error);
-    }
+    expect_outcome(checked, c.error);
   }
 }
 
@@ -104,26 +109,46 @@ TEST(WalkItems, VisitsEachItemInOrderAndRefusesBadLengths) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> visited;
-    const auto walked = walk_items(c.packet, 4, [&](const Item& item) -> Result<void> {
+    const auto walked = walk_items(c.packet, 4, [&](const Item& item) -> Result<WalkStep> {
       std::string data;
       for (const auto byte : item.data) data += fmt::format("{:02X}", byte);
       visited.push_back(fmt::format("{}:{:04X}:{}", item.offset, item.code_point, data));
-      return {};
+      return WalkStep::next;
     });
     EXPECT_EQ(visited, c.visited);
-    if (c.error == nullptr) {
-      EXPECT_TRUE(walked.has_value()) << walked.error().text();
-    } else {
-      ASSERT_FALSE(walked.has_value());
-      EXPECT_EQ(walked.error().text(), c.error);
-    }
+    expect_outcome(walked, c.error);
+  }
+}
+
+TEST(WalkItems, StopsWhereTheVisitorSaysSo) {
+  // The third item's length runs past the end of the packet.
+  const Bytes packet = from_hex("00000006 1101  00000006 1102  00000009 1103");
+  struct Case {
+    std::uint16_t stop_at;
+    std::vector<std::uint16_t> visited;
+    const char* error;  // nullptr: the walk succeeds
+  };
+  const Case cases[] = {
+      {0x1101, {0x1101}, nullptr},
+      {0x1102, {0x1101, 0x1102}, nullptr},
+      {0x1103, {0x1101, 0x1102}, "invalid field length 9 at offset 12"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(fmt::format("{:04X}", c.stop_at));
+    std::vector<std::uint16_t> visited;
+    const auto walked = walk_items(packet, 0, [&](const Item& item) -> Result<WalkStep> {
+      visited.push_back(item.code_point);
+      return item.code_point == c.stop_at ? WalkStep::stop : WalkStep::next;
+    });
+    EXPECT_EQ(visited, c.visited);
+    expect_outcome(walked, c.error);
   }
 }
 
 TEST(WalkItems, StopsAtTheVisitorsError) {
   const Bytes packet = from_hex("00000006 1101  00000006 1102");
   int visits = 0;
-  const auto walked = walk_items(packet, 0, [&](const Item&) -> Result<void> {
+  const auto walked = walk_items(packet, 0, [&](const Item&) -> Result<WalkStep> {
     ++visits;
     return fail("bad item");
   });

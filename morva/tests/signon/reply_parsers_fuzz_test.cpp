@@ -51,11 +51,11 @@ std::vector<Parser> parsers() {
       {"file-service check", file, true, [](auto packet) { return ifs::check_reply(packet, 0x8001, 24); }},
       {"item walk", file, false,
        [](auto packet) {
-         return ifs::walk_items(packet, 24, [&](const ifs::Item& item) -> Result<void> {
+         return ifs::walk_items(packet, 24, [&](const ifs::Item& item) -> Result<ifs::WalkStep> {
            // The item's data must lie inside the packet.
            EXPECT_LE(item.offset + item.length, packet.size());
            EXPECT_EQ(item.data.size() + 6, item.length);
-           return {};
+           return ifs::WalkStep::next;
          });
        }},
       {"field readers", file, false,

@@ -6,8 +6,8 @@
 #include "filesystem/ifs_file_system.hpp"
 #include "filesystem/operations/names.hpp"
 #include "filesystem/winfsp/dir_info.hpp"
+#include "morva/ccsid/utf16.hpp"
 #include "morva/log.hpp"
-#include "unicode_text.hpp"
 
 namespace varlin::filesystem {
 
@@ -19,24 +19,25 @@ constexpr std::string_view kReadTarget = "varlin::filesystem::operations::read";
 
 std::u16string utf16_of(std::string_view text) {
   std::u16string units;
-  append_utf16(text, units);
+  morva::ccsid::append_utf16_of_utf8(text, units);
   return units;
 }
 
-// Adds one directory record: false when the buffer is full, an error when the name cannot be carried.
-OperationResult<bool> add_dir_entry(DirectoryBuffer& buffer, std::string_view name, std::string_view path,
-                                    const EntryInfo& entry) {
+enum class Placed { added, buffer_full, name_too_long };
+
+// Adds one directory record, unless the buffer is full or the record cannot carry the name.
+Placed add_dir_entry(DirectoryBuffer& buffer, std::string_view name, std::string_view path,
+                     const EntryInfo& entry) {
   winfsp::DirInfoRecord record{};
   fill_file_info(record.info.FileInfo, path, entry);
-  if (!winfsp::set_dir_info_name(record.info, utf16_of(name)))
-    return fail(winfsp::kStatusInsufficientResources);
-  return buffer.add(record.info);
+  if (!winfsp::set_dir_info_name(record.info, utf16_of(name))) return Placed::name_too_long;
+  return buffer.add(record.info) ? Placed::added : Placed::buffer_full;
 }
 
 }  // namespace
 
 OperationResult<std::string> IfsFileSystem::remote_path(FileName name) const {
-  const std::string text = utf8_replacing_lone_surrogates(without_terminator(name));
+  const std::string text = morva::ccsid::utf8_replacing_lone_surrogates(without_terminator(name));
   std::string path = remote_root_;
   for (auto piece : std::views::split(text, '\\')) {
     const std::string_view component(piece.begin(), piece.end());
@@ -141,7 +142,7 @@ OperationResult<std::uint32_t> IfsFileSystem::read_directory(const OpenFileRef& 
   OpenFile& directory = file->file;
   if (!directory.entry.is_directory) return fail(winfsp::kStatusNotADirectory);
   const std::string after =
-      marker ? utf8_replacing_lone_surrogates(without_terminator(*marker)) : std::string();
+      marker ? morva::ccsid::utf8_replacing_lone_surrogates(without_terminator(*marker)) : std::string();
 
   // One enumeration walks one snapshot, however many calls it takes.
   if (after.empty() || !directory.listing) {
@@ -153,28 +154,29 @@ OperationResult<std::uint32_t> IfsFileSystem::read_directory(const OpenFileRef& 
     directory.listing = std::move(*listed);
   }
 
+  // A buffer that is full ends the call without the end marker: WinFsp asks again after the last name.
   if (directory.path != remote_root_) {
-    if (after.empty()) {
-      auto added = add_dir_entry(buffer, ".", directory.path, directory.entry);
-      if (!added) return std::unexpected(added.error());
-      if (!*added) return buffer.bytes_transferred();
-    }
+    if (after.empty() && add_dir_entry(buffer, ".", directory.path, directory.entry) != Placed::added)
+      return buffer.bytes_transferred();
     if (after.empty() || after == ".") {
       const std::string parent(parent_path(directory.path));
       auto parent_entry = lookup_entry(parent);
       if (!parent_entry) return fail(parent_entry.error());
-      auto added = add_dir_entry(buffer, "..", parent, *parent_entry);
-      if (!added) return std::unexpected(added.error());
-      if (!*added) return buffer.bytes_transferred();
+      if (add_dir_entry(buffer, "..", parent, *parent_entry) != Placed::added)
+        return buffer.bytes_transferred();
     }
   }
 
   const bool from_first = after.empty() || after == "." || after == "..";
   for (const DirEntry& entry : *directory.listing) {
     if (!from_first && entry.name <= after) continue;
-    auto added = add_dir_entry(buffer, entry.name, join_path(directory.path, entry.name), entry.entry);
-    if (!added) return std::unexpected(added.error());
-    if (!*added) return buffer.bytes_transferred();  // full: WinFsp asks again after the last name
+    const Placed placed =
+        add_dir_entry(buffer, entry.name, join_path(directory.path, entry.name), entry.entry);
+    if (placed == Placed::buffer_full) return buffer.bytes_transferred();
+    // Windows cannot show such a name; the rest of the directory is still listed.
+    if (placed == Placed::name_too_long)
+      morva::log::warn(kReadTarget, "skipped IFS entry whose name is too long for Windows",
+                       {{"directory", directory.path}, {"name", entry.name}});
   }
   buffer.add_end();
   return buffer.bytes_transferred();
@@ -189,7 +191,7 @@ OperationResult<void> IfsFileSystem::get_dir_info_by_name(const OpenFileRef& fil
     directory = file->file.path;
   }
   const FileName bare = without_terminator(name);
-  const std::string text = utf8_replacing_lone_surrogates(bare);
+  const std::string text = morva::ccsid::utf8_replacing_lone_surrogates(bare);
   const std::string path = text == "."    ? directory
                            : text == ".." ? std::string(parent_path(directory))
                                           : join_path(directory, text);

@@ -27,13 +27,21 @@ std::string status_text(NtStatus status) {
 
 }  // namespace
 
-StatusResult<void> IfsFileSystem::write_back(OpenFile& file) {
+std::expected<void, StoreFailure> IfsFileSystem::write_back(OpenFile& file) {
   if (!file.dirty || !file.content || file.entry.is_directory || file.delete_pending) return {};
-  if (auto stored = store_content(file.path, *file.content, false, true); !stored) return stored;
+  if (auto stored = store_content_or_reason(file.path, *file.content, false, true); !stored) return stored;
   file.dirty = false;
   file.entry.size = file.content->size();
   file.entry.modified = now_seconds();
   return {};
+}
+
+void IfsFileSystem::final_write_back(OpenFile& file) {
+  auto written = write_back(file);
+  if (written) return;
+  morva::log::error(kWriteTarget, "IBM i IFS final flush failed",
+                    {{"path", file.path}, {"error", written.error().reason}});
+  lost_changes_(lost_changes_line(file.path, written.error().reason));
 }
 
 OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std::span<const std::byte> data,
@@ -53,9 +61,11 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
 
   if (auto& content = open_file.content) {
     if (end > max_file_size_) return fail(winfsp::kStatusDiskFull);
-    if (content->size() < end) content->resize(end, kPadding);
+    // Even a write of no bytes past the end grows the text, and the new size must reach the IBM i.
+    const bool grows = content->size() < end;
+    if (grows) content->resize(end, kPadding);
     std::memcpy(content->data() + start, data.data(), length);
-    if (length > 0) open_file.dirty = true;
+    if (length > 0 || grows) open_file.dirty = true;
     morva::log::debug(kWriteTarget, "buffered IFS write",
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   } else if (length > 0) {
@@ -77,7 +87,7 @@ OperationResult<void> IfsFileSystem::flush(const OpenFileRef& file, winfsp::FSP_
   OpenFile& open_file = file->file;
   morva::log::debug(kWriteTarget, "flushing IFS entry",
                     {{"path", open_file.path}, {"dirty", open_file.dirty}});
-  if (auto written = write_back(open_file); !written) return fail(written.error());
+  if (auto written = write_back(open_file); !written) return fail(written.error().status);
   fill_file_info(info, open_file.path, open_file.entry);
   return {};
 }
@@ -85,27 +95,28 @@ OperationResult<void> IfsFileSystem::flush(const OpenFileRef& file, winfsp::FSP_
 void IfsFileSystem::cleanup(const OpenFileRef& file, std::uint32_t flags) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
-  if ((flags & kCleanupDelete) || open_file.delete_pending) {
+  // WinFsp keeps the delete disposition of every handle and passes it with the last handle's cleanup.
+  if (flags & kCleanupDelete) {
     if (open_file.entry.member) {
       morva::log::debug(kWriteTarget, "ignored unsupported source-member delete request",
                         {{"path", open_file.path}});
     } else if (auto removed = remove_path(open_file.path); !removed) {
       morva::log::error(kWriteTarget, "IBM i IFS delete failed",
                         {{"path", open_file.path}, {"error", status_text(removed.error())}});
+      // Windows takes the object for deleted; the next look must ask the IBM i, which still has it.
+      invalidate_path(open_file.path);
     }
     return;
   }
   // A failed write-back leaves the changes for Close to try again.
   if (auto written = write_back(open_file); !written)
     morva::log::error(kWriteTarget, "IBM i IFS flush failed",
-                      {{"path", open_file.path}, {"error", status_text(written.error())}});
+                      {{"path", open_file.path}, {"error", written.error().reason}});
 }
 
 void IfsFileSystem::close(OpenFileRef file) {
   std::lock_guard lock(file->mutex);
-  if (auto written = write_back(file->file); !written)
-    morva::log::error(kWriteTarget, "IBM i IFS final flush failed",
-                      {{"path", file->file.path}, {"error", status_text(written.error())}});
+  final_write_back(file->file);
 }
 
 OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t create_options,
@@ -124,16 +135,11 @@ OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t 
                      {"allocation_size", allocation_size}});
   if (is_directory) {
     if (auto created = create_directory(*path); !created) return fail(created.error());
-  } else {
-    if (auto created = store_content(*path, {}, true, false); !created) return fail(created.error());
-    if (allocation_size != 0) {
-      if (auto sized = set_remote_size(*path, allocation_size); !sized) return fail(sized.error());
-    }
+  } else if (auto created = store_content(*path, {}, true, false); !created) {
+    return fail(created.error());
   }
-  EntryInfo entry{.member = std::nullopt,
-                  .size = is_directory ? 0 : allocation_size,
-                  .modified = now_seconds(),
-                  .is_directory = is_directory};
+  // The allocation size is a hint for preallocation only: a new file is empty.
+  EntryInfo entry{.member = std::nullopt, .size = 0, .modified = now_seconds(), .is_directory = is_directory};
   fill_file_info(info.FileInfo, *path, entry);
   winfsp::set_normalized_name(info, without_terminator(name));
   return register_open_handle(OpenFile{.path = std::move(*path),
@@ -160,10 +166,11 @@ OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
   return {};
 }
 
-OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uint64_t allocation_size,
+OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uint64_t /*allocation_size*/,
                                                winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
-  return resize(file->file, allocation_size, info);
+  // Whatever the allocation hint, the replaced file starts empty.
+  return resize(file->file, 0, info);
 }
 
 OperationResult<void> IfsFileSystem::set_file_size(const OpenFileRef& file, std::uint64_t new_size,
@@ -187,8 +194,15 @@ OperationResult<void> IfsFileSystem::set_basic_info(const OpenFileRef& file, std
 
 OperationResult<void> IfsFileSystem::set_delete(const OpenFileRef& file, bool delete_file) {
   std::lock_guard lock(file->mutex);
-  if (delete_file && file->file.entry.member) return fail(winfsp::kStatusAccessDenied);
-  file->file.delete_pending = delete_file;
+  OpenFile& open_file = file->file;
+  if (delete_file && open_file.entry.member) return fail(winfsp::kStatusAccessDenied);
+  // The IBM i refuses to delete a directory with entries; Windows must hear it now, not at cleanup.
+  if (delete_file && open_file.entry.is_directory) {
+    auto empty = directory_is_empty(open_file.path);
+    if (!empty) return fail(empty.error());
+    if (!*empty) return fail(winfsp::kStatusDirectoryNotEmpty);
+  }
+  open_file.delete_pending = delete_file;
   return {};
 }
 

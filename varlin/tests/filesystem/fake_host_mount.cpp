@@ -101,6 +101,16 @@ EntryInfo built_directory() {
       .member = std::nullopt, .size = 0, .modified = fake_ibmi::kBuiltTime, .is_directory = true};
 }
 
+std::optional<std::string> file_text(fake_ibmi::FakeHost& host, std::string_view path) {
+  const auto bytes = host.with_tree([path](const IfsTree& tree) { return tree.file_bytes(path); });
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
+
+bool exists(fake_ibmi::FakeHost& host, std::string_view path) {
+  return host.with_tree([path](const IfsTree& tree) { return tree.find(path) != nullptr; });
+}
+
 std::vector<std::string> names_of(const std::vector<DirEntry>& entries) {
   std::vector<std::string> names;
   for (const DirEntry& entry : entries) names.push_back(entry.name);

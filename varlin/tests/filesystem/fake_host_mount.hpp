@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -67,6 +68,10 @@ metadata_pipe::FileProperties::Object settings_area_properties();
 // Entries as the fake reports what its tree was built with.
 EntryInfo built_file(std::uint64_t size, std::optional<MemberLocation> member = std::nullopt);
 EntryInfo built_directory();
+
+// What the fake holds now: a stream file's bytes as text, and whether a path is there.
+std::optional<std::string> file_text(fake_ibmi::FakeHost& host, std::string_view path);
+bool exists(fake_ibmi::FakeHost& host, std::string_view path);
 
 // The names a listing shows, in its order.
 std::vector<std::string> names_of(const std::vector<DirEntry>& entries);

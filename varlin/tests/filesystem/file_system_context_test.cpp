@@ -7,8 +7,8 @@
 
 #include "captured_events.hpp"
 #include "filesystem/operation_table.hpp"
+#include "main/stop_channel.hpp"
 #include "mock_file_system_context.hpp"
-#include "stop_channel.hpp"
 #include "stub_winfsp.hpp"
 
 namespace varlin::filesystem {

@@ -31,18 +31,8 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-std::optional<std::string> file_text(FakeHost& host, std::string_view path) {
-  const auto bytes = host.with_tree([path](const IfsTree& tree) { return tree.file_bytes(path); });
-  if (!bytes) return std::nullopt;
-  return std::string(bytes->begin(), bytes->end());
-}
-
 std::optional<std::vector<std::string>> hello_lines(FakeHost& host) {
   return host.with_tree([](const IfsTree& tree) { return tree.member_lines("DEVLIB", "QCLSRC", "HELLO"); });
-}
-
-bool exists(FakeHost& host, std::string_view path) {
-  return host.with_tree([path](const IfsTree& tree) { return tree.find(path) != nullptr; });
 }
 
 // Requests of the file service, and all on one path.

@@ -1,118 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "fake_host_mount.hpp"
-#include "filesystem/ifs_file_system.hpp"
-#include "filesystem/winfsp/dir_info.hpp"
-#include "stub_winfsp.hpp"
+#include "morva/ccsid/utf16.hpp"
+#include "operations_fixture.hpp"
 
 namespace varlin::filesystem {
 namespace {
 
 using fake_ibmi::RequestKind;
-
-constexpr std::uint32_t kNoOptions = 0;
-constexpr std::uint32_t kCleanupDelete = 1;
-
-// What these tests add to the fake's tree.
-void add_operation_entries(fake_ibmi::IfsTree& tree) {
-  tree.add_file("/home/dev/notes.txt", "0123456789")
-      .add_file("/home/dev/B", "")
-      .add_file("/home/dev/_", "")
-      .add_file("/home/dev/a", "")
-      .add_directory("/home/dev/sub")
-      .add_file("/home/dev/sub/inner.txt", "inner")
-      .add_library("OPSLIB")
-      .add_source_file("OPSLIB", "QCLSRC", {.record_length = 92, .ccsid = 277})
-      .add_member("OPSLIB", "QCLSRC", "HELLO",
-                  {.lines = {"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM"}, .source_type = "CLP"});
-}
-
-std::u16string name(std::u16string_view text) {
-  std::u16string terminated(text);
-  terminated.push_back(u'\0');
-  return terminated;
-}
-
-// The names in a ReadDirectory buffer, and whether the end marker closed it.
-struct Listing {
-  std::vector<std::u16string> names;
-  bool ended = false;
-};
-
-Listing listing_in(const std::vector<std::byte>& buffer, std::uint32_t bytes) {
-  Listing listing;
-  std::uint32_t at = 0;
-  while (at + sizeof(std::uint16_t) <= bytes) {
-    std::uint16_t size = 0;
-    std::memcpy(&size, buffer.data() + at, sizeof(size));
-    if (size == 0) {
-      listing.ended = true;
-      break;
-    }
-    const auto* record = reinterpret_cast<const winfsp::FSP_FSCTL_DIR_INFO*>(buffer.data() + at);
-    listing.names.emplace_back(winfsp::dir_info_name(*record));
-    at += (size + 7u) & ~7u;
-  }
-  return listing;
-}
-
-// A mount of the fake's root that buffers members of at most 1,000 bytes.
-class OperationsTest : public FakeHostMount {
- protected:
-  void SetUp() override {
-    host.with_tree(add_operation_entries);
-    MountSettings settings = settings_for("/");
-    settings.max_file_size = 1000;
-    auto mounted = IfsFileSystem::connect(std::move(settings));
-    ASSERT_TRUE(mounted) << mounted.error().text();
-    fs_ = std::move(*mounted);
-  }
-
-  OperationResult<OpenFileRef> open(std::u16string_view path, std::uint32_t options = kNoOptions) {
-    winfsp::FSP_FSCTL_OPEN_FILE_INFO info{};
-    return fs_->open(name(path), options, 0, info);
-  }
-
-  OpenFileRef opened(std::u16string_view path) {
-    auto file = open(path);
-    EXPECT_TRUE(file.has_value());
-    return file ? *file : nullptr;
-  }
-
-  std::string read_all(const OpenFileRef& file, std::uint64_t offset = 0, std::uint32_t length = 4096) {
-    std::vector<std::byte> buffer(length);
-    auto count = fs_->read(file, buffer, offset);
-    EXPECT_TRUE(count.has_value());
-    return count ? std::string(reinterpret_cast<const char*>(buffer.data()), *count) : std::string();
-  }
-
-  std::uint32_t write(const OpenFileRef& file, std::string_view text, std::uint64_t offset) {
-    winfsp::FSP_FSCTL_FILE_INFO info{};
-    auto written = fs_->write(file, std::as_bytes(std::span(text)), offset, false, false, info);
-    EXPECT_TRUE(written.has_value());
-    return written.value_or(0);
-  }
-
-  Listing list(const OpenFileRef& directory, std::optional<std::u16string> marker = std::nullopt,
-               std::uint32_t length = 8192) {
-    std::vector<std::byte> buffer(length);
-    DirectoryBuffer directory_buffer(winfsp_, buffer.data(), length);
-    std::optional<std::u16string> terminated = marker ? std::optional(name(*marker)) : std::nullopt;
-    auto bytes = fs_->read_directory(directory, std::nullopt,
-                                     terminated ? std::optional<FileName>(*terminated) : std::nullopt,
-                                     directory_buffer);
-    EXPECT_TRUE(bytes.has_value());
-    return bytes ? listing_in(buffer, *bytes) : Listing{};
-  }
-
-  std::unique_ptr<IfsFileSystem> fs_;
-  winfsp_stub::StubWinFsp winfsp_;
-};
 
 TEST_F(OperationsTest, NamesBecomeRemotePathsOrInvalidInput) {
   EXPECT_EQ(fs_->remote_path(name(u"\\")), "/");
@@ -170,6 +67,39 @@ TEST_F(OperationsTest, ListsInByteOrderWithDotEntriesBelowTheRoot) {
   const Listing first = list(dev, std::nullopt, 3 * 112);
   EXPECT_FALSE(first.ended);
   EXPECT_EQ(first.names, (std::vector<std::u16string>{u".", u"..", u"B"}));
+}
+
+TEST_F(OperationsTest, AnEntryWhoseNameWindowsCannotCarryIsLeftOutOfTheListing) {
+  // Each face takes two UTF-16 units: 255 units fit a directory record, 256 do not.
+  std::u16string fits;
+  for (int i = 0; i < 127; ++i) fits += u"\U0001F600";
+  fits += u"a";
+  std::u16string too_long;
+  for (int i = 0; i < 128; ++i) too_long += u"\U0001F600";
+  host.with_tree([&](fake_ibmi::IfsTree& tree) {
+    tree.add_file("/home/long/a.txt", "").add_file("/home/long/\U0001F601", "");
+    // The tree's builder counts a name's bytes; these are placed as they are.
+    const auto directory = tree.find("/home/long");
+    for (const auto& shown : {fits, too_long}) {
+      std::string utf8;
+      morva::ccsid::append_utf8_of_utf16(shown, utf8);
+      directory->children.push_back(std::make_shared<fake_ibmi::Node>(
+          fake_ibmi::Node{.name = utf8, .kind = fake_ibmi::NodeKind::stream_file}));
+    }
+  });
+  const Listing listed = list(opened(u"\\home\\long"));
+  EXPECT_TRUE(listed.ended);
+  EXPECT_EQ(listed.names, (std::vector<std::u16string>{u".", u"..", u"a.txt", fits, u"\U0001F601"}));
+}
+
+TEST_F(OperationsTest, TheRootIsADirectoryOfTheUnixEpoch) {
+  winfsp::FSP_FSCTL_FILE_INFO info{};
+  ASSERT_TRUE(fs_->get_file_info(opened(u"\\"), info));
+  EXPECT_EQ(info.FileAttributes, winfsp::kFileAttributeDirectory);
+  EXPECT_EQ(info.FileSize, 0u);
+  for (std::uint64_t time : {info.CreationTime, info.LastAccessTime, info.LastWriteTime, info.ChangeTime})
+    EXPECT_EQ(time, 116444736000000000u);
+  EXPECT_EQ(info.IndexNumber, 14924153705535855226u) << "of \"/\"";
 }
 
 TEST_F(OperationsTest, AMarkerKeepsTheSnapshotOfItsEnumeration) {
@@ -237,11 +167,10 @@ TEST_F(OperationsTest, MembersAreNeitherCreatedDeletedNorRenamed) {
 
 TEST_F(OperationsTest, CreatesDeletesAndRenames) {
   winfsp::FSP_FSCTL_OPEN_FILE_INFO info{};
-  auto created = fs_->create(name(u"\\home\\dev\\new.txt"), 0, 0, 4096, info);
+  auto created = fs_->create(name(u"\\home\\dev\\new.txt"), 0, 0, 0, info);
   ASSERT_TRUE(created);
-  EXPECT_EQ(info.FileInfo.FileSize, 4096u);
-  EXPECT_EQ(host.with_tree([](fake_ibmi::IfsTree& t) { return t.file_bytes("/home/dev/new.txt")->size(); }),
-            4096u);
+  EXPECT_EQ(host.with_tree([](fake_ibmi::IfsTree& t) { return t.file_bytes("/home/dev/new.txt"); }),
+            fake_ibmi::Bytes());
   EXPECT_EQ(fs_->create(name(u"\\home\\dev\\new.txt"), 0, 0, 0, info).error(),
             OperationError(winfsp::kStatusObjectNameCollision));
 
@@ -252,7 +181,7 @@ TEST_F(OperationsTest, CreatesDeletesAndRenames) {
   EXPECT_EQ(inner->file.path, "/home/dev/moved/inner.txt");
 
   ASSERT_TRUE(fs_->set_delete(*created, true));
-  fs_->cleanup(*created, 0);
+  fs_->cleanup(*created, kCleanupDelete);
   EXPECT_FALSE(host.with_tree([](fake_ibmi::IfsTree& t) { return t.find("/home/dev/new.txt") != nullptr; }));
   EXPECT_EQ(open(u"\\home\\dev\\new.txt").error(), OperationError(winfsp::kStatusObjectNameNotFound));
 }

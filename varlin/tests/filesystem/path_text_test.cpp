@@ -27,10 +27,7 @@ TEST(AtOrBelow, ThePathAndWhatLiesUnderIt) {
   EXPECT_FALSE(is_at_or_below("/a", "/a/b"));
 }
 
-TEST(PathComponents, SplitsOnEitherSeparator) {
-  EXPECT_EQ(path_components(R"(\QSYS.LIB//MYLIB.LIB\x)"),
-            (std::vector<std::string>{"QSYS.LIB", "MYLIB.LIB", "x"}));
-  EXPECT_TRUE(path_components("//").empty());
+TEST(LibraryName, WithoutTheLibrarySuffix) {
   EXPECT_EQ(library_name("mylib.lib"), "mylib");
   EXPECT_EQ(library_name(".LIB"), "");
   EXPECT_EQ(library_name("MYLIB"), "MYLIB");

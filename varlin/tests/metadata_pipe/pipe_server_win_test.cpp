@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "metadata_pipe/pipe_name.hpp"
+#include "pipe_io_win.hpp"
 #include "windows_text.hpp"
 
 namespace varlin::metadata_pipe {
@@ -68,44 +69,27 @@ class FakeHandler : public RequestHandler {
 // A pipe client whose every wait is bounded.
 class Client {
  public:
-  explicit Client(HANDLE handle) : handle_(handle), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  Client(Client&& other) noexcept
-      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)),
-        event_(std::exchange(other.event_, nullptr)) {}
-  ~Client() {
-    close();
-    if (event_) CloseHandle(event_);
-  }
+  explicit Client(HANDLE handle) : handle_(handle) {}
+  Client(Client&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  ~Client() { close(); }
 
   static std::optional<Client> open(const std::string& name) {
-    const auto wide = to_wide(name);
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED, nullptr);
-      if (handle != INVALID_HANDLE_VALUE) return Client(handle);
-      if (GetLastError() != ERROR_PIPE_BUSY) return std::nullopt;
-      WaitNamedPipeW(wide.c_str(), 100);
-    }
-    return std::nullopt;
+    const HANDLE handle = pipe_io::connect(to_wide(name), kWaitMs);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    return Client(handle);
   }
 
-  bool write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const auto done = transfer(false, const_cast<char*>(bytes.data()), bytes.size());
-      if (!done || *done == 0) return false;
-      bytes.remove_prefix(*done);
-    }
-    return true;
-  }
+  bool write(std::string_view bytes) { return pipe_io::write_all(handle_, bytes, kWaitMs); }
 
   // The reply line, or what came before the server closed its end; nullopt when neither comes in time.
   std::optional<std::string> read_reply() {
     std::string all;
     char buffer[16384];
     while (all.find('\n') == std::string::npos) {
-      const auto done = transfer(true, buffer, sizeof buffer);
-      if (!done) return ended_ ? std::optional(all) : std::nullopt;
-      all.append(buffer, *done);
+      const auto count = pipe_io::read_some(handle_, buffer, sizeof buffer, kWaitMs);
+      if (!count) return std::nullopt;
+      if (*count == 0) break;
+      all.append(buffer, *count);
     }
     return all;
   }
@@ -115,35 +99,7 @@ class Client {
   }
 
  private:
-  // Bytes moved, or nullopt on failure (ended_ tells the end of the data from a time-out).
-  std::optional<std::size_t> transfer(bool read, char* data, std::size_t size) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event_;
-    ResetEvent(event_);
-    DWORD moved = 0;
-    const auto length = static_cast<DWORD>(size);
-    const BOOL ok = read ? ReadFile(handle_, data, length, nullptr, &overlapped)
-                         : WriteFile(handle_, data, length, nullptr, &overlapped);
-    if (!ok && GetLastError() != ERROR_IO_PENDING) {
-      ended_ = true;
-      return std::nullopt;
-    }
-    if (WaitForSingleObject(event_, kWaitMs) != WAIT_OBJECT_0) {
-      CancelIo(handle_);
-      GetOverlappedResult(handle_, &overlapped, &moved, TRUE);
-      ended_ = false;
-      return std::nullopt;
-    }
-    if (!GetOverlappedResult(handle_, &overlapped, &moved, FALSE)) {
-      ended_ = true;
-      return std::nullopt;
-    }
-    return moved;
-  }
-
   HANDLE handle_;
-  HANDLE event_;
-  bool ended_ = false;
 };
 
 class PipeServerTest : public ::testing::Test {

@@ -27,9 +27,12 @@ struct Item {
   std::span<const std::uint8_t> data;
 };
 
-// Visits the items from `first_offset` to the end of the packet, in order; stops at the first
-// invalid item or the first error of `visit`.
+// What a visitor tells the walk: go on with the next item, or stop after this one.
+enum class WalkStep { next, stop };
+
+// Visits the items from `first_offset` to the end of the packet, in order; stops where `visit` says so
+// (the items behind are not examined), at the first invalid item or at the first error of `visit`.
 Result<void> walk_items(std::span<const std::uint8_t> packet, std::uint64_t first_offset,
-                        const std::function<Result<void>(const Item&)>& visit);
+                        const std::function<Result<WalkStep>(const Item&)>& visit);
 
 }  // namespace morva::ifs

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <spdlog/sinks/sink.h>
+
+#include <memory>
+
+#include "main/command_line/command_line.hpp"
+#include "morva/error.hpp"
+
+namespace varlin {
+
+// Log lines carry ANSI colours unless NO_COLOR is set to a non-empty text; a value that is not valid
+// Unicode counts as unset.
+bool log_colours_wanted(const EnvironmentLookup& environment);
+
+// Makes the process's default logger write every event of level DEBUG and above to `sink`, one line
+// each (LogLineFormatter).
+void install_diagnostic_logging(std::shared_ptr<spdlog::sinks::sink> sink, bool colours);
+
+// The same to standard output. A refusal of the logging library is an I/O error of kind other.
+morva::Result<void> install_diagnostic_logging(bool colours);
+
+// Leaves the process without diagnostic logging: the logging library's own default logger would
+// print every event from INFO up.
+void silence_diagnostic_logging();
+
+}  // namespace varlin

@@ -1,0 +1,116 @@
+// Runs the option probe as a child process with chosen command lines and environments.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "child_process_win.hpp"
+#include "main/console/console_control.hpp"
+#include "main/console/console_input.hpp"
+#include "main/console/password.hpp"
+#include "morva/ccsid/utf16.hpp"
+#include "windows_text.hpp"
+
+namespace varlin {
+namespace {
+
+using child_process::ChildRun;
+
+// Runs the option probe; standard output and error are text streams, so their CR LF become LF.
+ChildRun run_probe(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
+  ChildRun run = child_process::run_child(child_process::program_folder() + L"varlin_args_probe.exe",
+                                          arguments, child_process::environment_block(environment));
+  run.output = child_process::without_carriage_returns(std::move(run.output));
+  run.errors = child_process::without_carriage_returns(std::move(run.errors));
+  return run;
+}
+
+TEST(WindowsEntry, ParsesWideArgumentsAndEnvironment) {
+  struct Case {
+    std::wstring arguments;
+    std::vector<std::wstring> environment;
+    std::vector<std::string> expected_lines;
+  };
+  const std::vector<Case> cases = {
+      {L"--host ibmi --user \"J\u00FCrgen \u65E5\" --mount-id=0x1A2B -v",
+       {},
+       {"verbose=1", "host=[ibmi]", "user=[J\xC3\xBCrgen \xE6\x97\xA5]", "mount_id=6699", "mount_point=[Z:]",
+        "remote_root=[/]", "max_file_size=67108864", "cache_ttl_seconds=30"}},
+      {L"", {L"MORVA_HOST=", L"MORVA_USER=\u00C4"}, {"host=[]", "user=[\xC3\x84]", "mount_id=(none)"}},
+      {L"--host h",
+       {L"VARLIN_CACHE_TTL_SECONDS=0", L"VARLIN_MOUNT_POINT=C:\\m n"},
+       {"user=(none)", "cache_ttl_seconds=0", "mount_point=[C:\\m n]"}},
+  };
+  for (const Case& test : cases) {
+    const ChildRun run = run_probe(test.arguments, test.environment);
+    EXPECT_EQ(run.exit_code, 0u) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    for (const std::string& line : test.expected_lines)
+      EXPECT_NE(run.output.find(line + "\n"), std::string::npos) << line << " in\n" << run.output;
+  }
+}
+
+TEST(WindowsEntry, HelpAndErrorsEndTheProcess) {
+  struct Case {
+    std::wstring arguments;
+    DWORD exit_code;
+    bool on_standard_output;
+    std::string first_line;
+  };
+  const std::vector<Case> cases = {
+      {L"--help", 0, true, "Mount an IBM i IFS directory as a Windows drive"},
+      {L"", 2, false, "error: the following required arguments were not provided:"},
+      {L"--host a --host b", 2, false, "error: the argument '--host <HOST>' cannot be used multiple times"},
+      {L"--host a --user \xD800", 2, false, "error: invalid UTF-8 was detected in one or more arguments"},
+  };
+  for (const Case& test : cases) {
+    const ChildRun run = run_probe(test.arguments);
+    EXPECT_EQ(run.exit_code, test.exit_code) << test.first_line;
+    const std::string& shown = test.on_standard_output ? run.output : run.errors;
+    const std::string& other = test.on_standard_output ? run.errors : run.output;
+    EXPECT_EQ(shown.substr(0, shown.find('\n')), test.first_line);
+    EXPECT_NE(shown.find("Usage: varlin_args_probe.exe [OPTIONS] --host <HOST>"), std::string::npos) << shown;
+    EXPECT_EQ(other, "");
+  }
+}
+
+TEST(WindowsStandardInput, RedirectedInputIsSharedByThePromptAndTheStopReader) {
+  HANDLE read_end, write_end;
+  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+  const std::string input = "  d\xC3\xA9v \r\nnot yet\r\nSTOP";
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(write_end, input.data(), static_cast<DWORD>(input.size()), &written, nullptr));
+  CloseHandle(write_end);
+  ASSERT_TRUE(SetStdHandle(STD_INPUT_HANDLE, read_end));
+
+  const auto profile = resolve_user_profile(Args{}, standard_input(), write_standard_output);
+  ASSERT_TRUE(profile.has_value()) << profile.error().text();
+  EXPECT_EQ(*profile, "d\xC3\xA9v");
+  StopChannel channel = StopChannel::create();
+  stdin_stop_reader(std::move(channel.sender), standard_input());
+  EXPECT_TRUE(channel.receiver.wait().has_value());
+}
+
+TEST(WindowsPassword, EnvironmentValueIsTakenExactly) {
+  for (const std::wstring& value :
+       {std::wstring(L""), std::wstring(L"  se cret\t"), std::wstring(L"p\u00E4ss")}) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"MORVA_PASSWORD", value.c_str()));
+    const auto password = resolve_password();
+    ASSERT_TRUE(password.has_value()) << password.error().text();
+    std::string expected;
+    morva::ccsid::append_utf8_of_utf16(as_utf16(value.data(), value.size()), expected);
+    EXPECT_EQ(password->text(), expected);
+  }
+  SetEnvironmentVariableW(L"MORVA_PASSWORD", nullptr);
+}
+
+TEST(WindowsConsoleControl, InstallsOnlyOnce) {
+  StopChannel channel = StopChannel::create();
+  ASSERT_TRUE(install_console_control_handler(channel.sender.clone()).has_value());
+  EXPECT_FALSE(install_console_control_handler(channel.sender.clone()).has_value());
+}
+
+}  // namespace
+}  // namespace varlin
