@@ -40,17 +40,16 @@ asio::awaitable<morva::Result<Connections>> open_connections(const MountSettings
 
 }  // namespace
 
-morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(std::string host, std::string user,
-                                                                     morva::Secret password,
-                                                                     std::string remote_root,
-                                                                     std::uint64_t max_file_size,
-                                                                     Lifetime cache_ttl) {
+morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(
+    std::string host, std::string user, morva::Secret password, std::string remote_root,
+    std::uint64_t max_file_size, Lifetime cache_ttl, std::chrono::milliseconds time_limit) {
   return connect(MountSettings{.host = std::move(host),
                                .user = std::move(user),
                                .password = std::move(password),
                                .remote_root = std::move(remote_root),
                                .max_file_size = max_file_size,
-                               .cache_ttl = cache_ttl});
+                               .cache_ttl = cache_ttl,
+                               .time_limit = time_limit});
 }
 
 morva::Result<std::unique_ptr<IfsFileSystem>> IfsFileSystem::connect(MountSettings settings) {

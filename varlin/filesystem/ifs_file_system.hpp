@@ -67,11 +67,10 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // Signs on, opens both connections, reads the storage figures, checks the remote root and proves it
   // readable. Blocks the calling thread until done. Its release writes back every member still open
   // with unsaved changes before the connections close.
-  static morva::Result<std::unique_ptr<IfsFileSystem>> connect(std::string host, std::string user,
-                                                               morva::Secret password,
-                                                               std::string remote_root,
-                                                               std::uint64_t max_file_size,
-                                                               Lifetime cache_ttl);
+  static morva::Result<std::unique_ptr<IfsFileSystem>> connect(
+      std::string host, std::string user, morva::Secret password, std::string remote_root,
+      std::uint64_t max_file_size, Lifetime cache_ttl,
+      std::chrono::milliseconds time_limit = morva::server::kExchangeTimeLimit);
   static morva::Result<std::unique_ptr<IfsFileSystem>> connect(MountSettings settings);
 
   ~IfsFileSystem() override;

@@ -14,6 +14,7 @@
 #include "main/console/console_output.hpp"
 #include "main/console/password.hpp"
 #include "main/environment.hpp"
+#include "main/exchange_time_limit.hpp"
 #include "main/exit_report.hpp"
 #include "main/logging/diagnostic_logging.hpp"
 #include "main/mount_id.hpp"
@@ -81,9 +82,9 @@ RunResult run(const Args& args) {
   auto password = resolve_password();
   if (!password) return failed(password.error());
 
-  auto context = filesystem::IfsFileSystem::connect(args.host, *user, std::move(*password), args.remote_root,
-                                                    args.max_file_size,
-                                                    filesystem::cache_lifetime(args.cache_ttl_seconds));
+  auto context = filesystem::IfsFileSystem::connect(
+      args.host, *user, std::move(*password), args.remote_root, args.max_file_size,
+      filesystem::cache_lifetime(args.cache_ttl_seconds), exchange_time_limit());
   if (!context) return failed(context.error());
   const std::uint32_t mount_id = chosen_mount_id(args);
   if (auto served = (*context)->start_metadata_pipe(mount_id); !served) return failed(served.error());
