@@ -12,9 +12,13 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-UniqueHandle open_pipe(const std::wstring& name) {
-  HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OVERLAPPED, nullptr);
+// The server may identify the caller but never act as it: whoever created a pipe of the name first could
+// otherwise impersonate the user of the Shell.
+constexpr DWORD kOpenFlags = FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+
+UniqueHandle open_pipe(const std::wstring& name, const CreateFileCall& create_file) {
+  HANDLE pipe =
+      create_file(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, kOpenFlags, nullptr);
   return UniqueHandle(pipe == INVALID_HANDLE_VALUE ? nullptr : pipe);
 }
 
@@ -39,10 +43,10 @@ std::optional<DWORD> transfer(HANDLE pipe, DWORD timeout_ms, Start start) {
 }  // namespace
 
 std::optional<std::string> exchange_on_pipe(const std::wstring& name, std::string_view message,
-                                            const PipeTimeouts& timeouts) {
+                                            const PipeTimeouts& timeouts, const CreateFileCall& create_file) {
   if (message.size() > std::numeric_limits<DWORD>::max()) return std::nullopt;
   if (!WaitNamedPipeW(name.c_str(), timeouts.wait_for_instance_ms)) return std::nullopt;
-  const UniqueHandle pipe = open_pipe(name);
+  const UniqueHandle pipe = open_pipe(name, create_file);
   if (!pipe) return std::nullopt;
 
   const auto size = static_cast<DWORD>(message.size());

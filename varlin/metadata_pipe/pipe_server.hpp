@@ -18,9 +18,8 @@ namespace varlin::metadata_pipe {
 struct PipeServerLimits {
   // How long a client may take to send its request line.
   std::chrono::milliseconds request_time = std::chrono::seconds(10);
-  // How long the reply waits for the client to read it and close its end before the instance is
-  // disconnected (a disconnect drops reply bytes the client has not read).
-  std::chrono::milliseconds reply_read_time = std::chrono::seconds(2);
+  // How long a client may take to read the whole reply; then its instance is disconnected and freed.
+  std::chrono::milliseconds reply_time = std::chrono::seconds(10);
 };
 
 #ifdef _WIN32

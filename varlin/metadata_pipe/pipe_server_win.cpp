@@ -18,6 +18,7 @@
 
 #include "metadata_pipe/file_properties.hpp"
 #include "metadata_pipe/metadata_replier.hpp"
+#include "metadata_pipe/pipe_drain_win.hpp"
 #include "metadata_pipe/pipe_name.hpp"
 #include "metadata_pipe/pipe_server.hpp"
 #include "metadata_pipe/request_line.hpp"
@@ -104,48 +105,75 @@ bool is_end_of_data(const asio::error_code& error) {
          error.value() == ERROR_PIPE_NOT_CONNECTED;
 }
 
-// One connected instance. Aborting closes it, which ends any read or write under way.
+// Disconnects and closes the instance without a word: every wait on it ends, a drain's included.
+void drop(Pipe& pipe) {
+  if (!pipe.is_open()) return;
+  DisconnectNamedPipe(pipe.native_handle());
+  asio::error_code ignored;
+  pipe.close(ignored);
+}
+
+// One connected instance. Aborting drops it, which ends any read, write or drain under way.
 struct Client {
   explicit Client(Pipe connected) : pipe(std::move(connected)), deadline(pipe.get_executor()) {}
+  ~Client() { drop(pipe); }
 
   Pipe pipe;
   asio::steady_timer deadline;
-  bool deadline_passed = false;
   asio::cancellation_signal cancel;
 };
 
-// Cancels the client's pipe I/O once the time is up.
-void arm_deadline(const std::shared_ptr<Client>& client, std::chrono::milliseconds time) {
-  client->deadline_passed = false;
+bool deadline_passed(const Client& client) {
+  return std::chrono::steady_clock::now() >= client.deadline.expiry();
+}
+
+// What the deadline does to a connection once its time is up: ends the read under way, so that the
+// client can still be told; or disconnects it, which ends a write or a drain under way.
+enum class AtDeadline { cancel_read, disconnect };
+
+void arm_deadline(const std::shared_ptr<Client>& client, std::chrono::milliseconds time, AtDeadline action) {
   client->deadline.expires_after(time);
-  client->deadline.async_wait([client](const asio::error_code& error) {
-    if (error) return;
-    client->deadline_passed = true;
-    asio::error_code ignored;
-    client->pipe.cancel(ignored);
+  client->deadline.async_wait([client, action](const asio::error_code& error) {
+    // A wait of an earlier deadline may complete after the next was armed.
+    if (error || !deadline_passed(*client) || !client->pipe.is_open()) return;
+    if (action == AtDeadline::disconnect) {
+      DisconnectNamedPipe(client->pipe.native_handle());
+    } else {
+      asio::error_code ignored;
+      client->pipe.cancel(ignored);
+    }
   });
+}
+
+morva::Error timed_out(std::string text) {
+  return morva::Error::io(morva::IoErrorKind::timed_out, std::move(text));
 }
 
 asio::awaitable<morva::Result<std::string>> read_request(std::shared_ptr<Client> client,
                                                          std::chrono::milliseconds time) {
   RequestLineReader reader;
   std::array<char, kReadBufferSize> buffer;
-  arm_deadline(client, time);
+  asio::error_code failed;
+  arm_deadline(client, time, AtDeadline::cancel_read);
   while (!reader.complete()) {
+    // The time may run out while no read is under way, and then nothing would cancel the next one.
+    if (deadline_passed(*client)) {
+      failed = asio::error::timed_out;
+      break;
+    }
     auto [error, taken] = co_await client->pipe.async_read_some(
         asio::buffer(buffer.data(), reader.next_read_size(buffer.size())),
         asio::experimental::as_tuple(asio::use_awaitable));
-    if (error && is_end_of_data(error)) break;
     if (error) {
-      client->deadline.cancel();
-      if (client->deadline_passed)
-        co_return std::unexpected(
-            morva::Error::io(morva::IoErrorKind::timed_out, "metadata request did not arrive in time"));
-      co_return std::unexpected(morva::Error::system(error));
+      if (!is_end_of_data(error)) failed = error;
+      break;
     }
     reader.take({buffer.data(), taken});
   }
   client->deadline.cancel();
+  if (failed && deadline_passed(*client))
+    co_return std::unexpected(timed_out("metadata request did not arrive in time"));
+  if (failed) co_return std::unexpected(morva::Error::system(failed));
   co_return std::move(reader).finish();
 }
 
@@ -164,18 +192,16 @@ asio::awaitable<morva::Result<void>> write_reply(Pipe& pipe, const std::string& 
   co_return morva::Result<void>{};
 }
 
-// A disconnect drops what the client has not read yet; the client closes its end once it has read the
-// reply, so wait for that (reading and dropping anything it still sends), within a bound.
-asio::awaitable<void> wait_for_client_close(std::shared_ptr<Client> client, std::chrono::milliseconds time) {
-  std::array<char, kReadBufferSize> buffer;
-  arm_deadline(client, time);
-  for (;;) {
-    auto [error, taken] = co_await client->pipe.async_read_some(
-        asio::buffer(buffer), asio::experimental::as_tuple(asio::use_awaitable));
-    static_cast<void>(taken);
-    if (error) break;
-  }
+// Writes the reply and waits until the client has read all of it, within the time; a client that does
+// not take it in time is disconnected, which frees its instance.
+asio::awaitable<morva::Result<void>> deliver_reply(std::shared_ptr<Client> client, const std::string& reply,
+                                                   std::chrono::milliseconds time) {
+  arm_deadline(client, time, AtDeadline::disconnect);
+  auto delivered = co_await write_reply(client->pipe, reply);
+  if (delivered) delivered = co_await wait_until_drained(client->pipe);
   client->deadline.cancel();
+  if (deadline_passed(*client)) co_return std::unexpected(timed_out("metadata reply was not read in time"));
+  co_return delivered;
 }
 
 void disconnect(Pipe& pipe) {
@@ -214,8 +240,7 @@ struct Server {
 
 void abort_client(Client& client) {
   client.cancel.emit(asio::cancellation_type::terminal);
-  asio::error_code ignored;
-  client.pipe.close(ignored);
+  drop(client.pipe);
   client.deadline.cancel();
 }
 
@@ -234,10 +259,8 @@ asio::awaitable<void> handle_client(std::shared_ptr<Server> server, std::shared_
   if (!client->pipe.is_open()) co_return;
   std::string reply = co_await server->handler->reply(std::move(request));
   reply.push_back('\n');
-  if (auto written = co_await write_reply(client->pipe, reply); !written)
-    morva::log::debug(kLogTarget, "metadata-pipe client disconnected", {{"error", written.error().text()}});
-  else
-    co_await wait_for_client_close(client, server->limits.reply_read_time);
+  if (auto delivered = co_await deliver_reply(client, reply, server->limits.reply_time); !delivered)
+    morva::log::debug(kLogTarget, "metadata-pipe client disconnected", {{"error", delivered.error().text()}});
   disconnect(client->pipe);
 }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "pipe_client/request_message.hpp"
 #include "pipe_client/system_access_win.hpp"
@@ -87,6 +88,21 @@ TEST(ExchangeOnPipe, AConnectionClosedWithoutAReplyGivesNoAnswer) {
   const auto started = Clock::now();
   EXPECT_EQ(exchange_on_pipe(wide(test_pipe_name()), kRequest), std::nullopt);
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(4000)) << "no time-out needed";
+}
+
+TEST(ExchangeOnPipe, OpensThePipeOnlyForTheServerToIdentifyTheCaller) {
+  std::vector<DWORD> open_flags;
+  const CreateFileCall recording = [&open_flags](LPCWSTR name, DWORD access, DWORD share,
+                                                 LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                                 DWORD flags_and_attributes, HANDLE template_file) {
+    open_flags.push_back(flags_and_attributes);
+    return CreateFileW(name, access, share, security, disposition, flags_and_attributes, template_file);
+  };
+  TestPipeServer server(test_pipe_name(), {{.replies = {"reply\n"}}});
+  EXPECT_EQ(exchange_on_pipe(wide(test_pipe_name()), kRequest, {}, recording), "reply\n");
+  // Without SECURITY_SQOS_PRESENT, a process that created the pipe's name first may act as the caller.
+  EXPECT_EQ(open_flags,
+            std::vector<DWORD>{FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION});
 }
 
 TEST(WindowsSystemAccess, ExchangesOnTheMountsMetadataPipe) {

@@ -94,11 +94,33 @@ class Client {
     return all;
   }
 
+  // Waits (bounded) until the server's end holds reply bytes for this client, or until the server has
+  // let the connection go: whether that came.
+  bool wait_until_reply_waits() {
+    return wait_until([](std::optional<DWORD> available) { return available.value_or(0) > 0; });
+  }
+  bool wait_until_let_go() {
+    return wait_until([](std::optional<DWORD> available) { return !available; });
+  }
+
   void close() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
   }
 
  private:
+  // Polls (bounded) until the condition holds of the bytes waiting to be read, which are nothing once the
+  // server has let the connection go.
+  template <typename Condition>
+  bool wait_until(Condition condition) {
+    for (int attempt = 0; attempt < 250; ++attempt) {
+      DWORD available = 0;
+      const bool connected = PeekNamedPipe(handle_, nullptr, 0, nullptr, &available, nullptr);
+      if (condition(connected ? std::optional(available) : std::nullopt)) return true;
+      Sleep(20);
+    }
+    return false;
+  }
+
   HANDLE handle_;
 };
 
@@ -199,8 +221,55 @@ TEST_F(PipeServerTest, RequestWithoutLineFeedIsRefusedAfterItsTime) {
   start({.request_time = 300ms});
   auto silent = Client::open(name_);
   ASSERT_TRUE(silent && silent->write("{\"version\":1"));
+  // Bytes that keep coming, one at a time from several threads and faster than the server takes them,
+  // so that the time mostly runs out between two reads; never as many as make the request too large.
+  auto streaming = Client::open(name_);
+  ASSERT_TRUE(streaming);
+  std::atomic<bool> answered = false;
+  std::atomic<int> sent = 0;
+  std::vector<std::thread> streams;
+  for (int i = 0; i < 3; ++i)
+    streams.emplace_back([&] {
+      while (!answered && sent++ < 60000 && streaming->write(" ")) {
+      }
+    });
   EXPECT_EQ(exchange("{}\n"), "size:3\n");
   EXPECT_EQ(silent->read_reply(), "error:metadata request did not arrive in time\n");
+  EXPECT_EQ(streaming->read_reply(), "error:metadata request did not arrive in time\n");
+  answered = true;
+  for (auto& stream : streams) stream.join();
+}
+
+TEST_F(PipeServerTest, ClientThatDoesNotReadItsReplyIsLetGoAfterTheReplyTime) {
+  start({.reply_time = 300ms});
+  // A reply that fits the pipe's buffer, and one that does not, so that its write cannot finish.
+  for (const char* request : {"{}\n", "big\n"}) {
+    auto stalled = Client::open(name_);
+    ASSERT_TRUE(stalled && stalled->write(request)) << request;
+    ASSERT_TRUE(stalled->wait_until_reply_waits()) << request;
+    EXPECT_EQ(exchange("{}\n"), "size:3\n") << request;
+    EXPECT_TRUE(stalled->wait_until_let_go()) << request;
+    EXPECT_EQ(exchange("{}\n"), "size:3\n") << request;
+  }
+}
+
+TEST_F(PipeServerTest, ClientsThatReadUntilTheServerClosesAreAnsweredAtOnce) {
+  start();
+  const std::string big_reply = std::string(300000, 'b') + "\n";
+  int replies = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (const auto end : {pipe_io::ReplyEnd::closed, pipe_io::ReplyEnd::line_feed}) {
+    for (int round = 0; round < 3; ++round) {
+      for (const std::string request : {"{}\n", "big\n"}) {
+        const auto reply = pipe_io::request_reply(to_wide(name_), request, end, kWaitMs, kWaitMs);
+        ASSERT_TRUE(reply) << request;
+        EXPECT_EQ(*reply, request == "big\n" ? big_reply : "size:3\n");
+        ++replies;
+      }
+    }
+  }
+  // A guard, not a benchmark: waiting for a reader to close before disconnecting took seconds a reply.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, replies * 500ms);
 }
 
 TEST_F(PipeServerTest, ReplyReachesAClientThatReadsLate) {
@@ -226,10 +295,12 @@ TEST_F(PipeServerTest, ShutdownAbortsClientsInFlight) {
   for (bool send : {true, false}) {
     SCOPED_TRACE(send ? "sent" : "released");
     handler_ = std::make_shared<FakeHandler>();
-    start({.request_time = 1h});
+    start({.request_time = 1h, .reply_time = 1h});
     auto held = Client::open(name_);
     auto silent = Client::open(name_);
+    auto not_reading = Client::open(name_);
     ASSERT_TRUE(held && held->write("hold\n") && silent && silent->write("{"));
+    ASSERT_TRUE(not_reading && not_reading->write("{}\n") && not_reading->wait_until_reply_waits());
     for (int i = 0; i < 100 && handler_->held == 0; ++i) Sleep(20);
     ASSERT_EQ(handler_->held, 1);
     if (send)
@@ -238,6 +309,7 @@ TEST_F(PipeServerTest, ShutdownAbortsClientsInFlight) {
       sender_.reset();
     EXPECT_EQ(held->read_reply(), "");
     EXPECT_EQ(silent->read_reply(), "");
+    EXPECT_TRUE(not_reading->wait_until_let_go());
     EXPECT_TRUE(pipe_gone());
     EXPECT_TRUE(server_ended());
     EXPECT_EQ(handler_->cancelled, 1);
