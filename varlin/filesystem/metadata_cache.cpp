@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "filesystem/keyed_hash.hpp"
-#include "filesystem/path_text.hpp"
+#include "filesystem/spellings.hpp"
 #include "metadata_pipe/object_properties.hpp"
 
 namespace varlin::filesystem {
@@ -83,15 +83,15 @@ void MetadataCache::touch(std::span<const std::string> paths) {
 }
 
 void MetadataCache::remove(std::string_view path) {
+  const Spellings object(cache_key(path));
   std::lock_guard lock(map_->mutex);
-  if (auto found = map_->entries.find(cache_key(path)); found != map_->entries.end())
-    map_->entries.erase(found);
+  erase_spellings(map_->entries, object);
 }
 
 void MetadataCache::invalidate_tree(std::string_view path) {
-  const std::string top = cache_key(path);
+  const Spellings top(cache_key(path));
   std::lock_guard lock(map_->mutex);
-  std::erase_if(map_->entries, [&top](const auto& entry) { return is_at_or_below(entry.first, top); });
+  erase_spellings_at_or_below(map_->entries, top);
 }
 
 std::string cache_key(std::string_view path) {

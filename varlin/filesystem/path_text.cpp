@@ -32,6 +32,10 @@ std::string_view library_name(std::string_view component) {
   return component;
 }
 
+bool is_plain_name(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
+}
+
 std::string join_path(std::string_view directory, std::string_view name) {
   std::string path(directory == "/" ? "" : directory);
   path += '/';

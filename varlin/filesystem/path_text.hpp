@@ -18,6 +18,9 @@ std::optional<std::string_view> strip_prefix_ignore_ascii_case(std::string_view 
 // A library's name from its component: without a trailing ".LIB" in any ASCII case.
 std::string_view library_name(std::string_view component);
 
+// Whether a name stays in its directory: not empty, not "." or "..", without '/' or '\\'.
+bool is_plain_name(std::string_view name);
+
 // The name below the directory: "/name" under "/", "directory/name" elsewhere.
 std::string join_path(std::string_view directory, std::string_view name);
 

@@ -1,8 +1,9 @@
 #include "filesystem/status.hpp"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string_view>
-#include <utility>
 
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
@@ -11,25 +12,49 @@ namespace varlin::filesystem {
 
 namespace {
 
-// First match wins, in this order.
-constexpr std::array<std::pair<std::string_view, NtStatus>, 8> kPhrases = {{
-    {"file not found", winfsp::kStatusObjectNameNotFound},
-    {"path not found", winfsp::kStatusObjectPathNotFound},
-    {"path already exists", winfsp::kStatusObjectNameCollision},
-    {"access denied", winfsp::kStatusAccessDenied},
-    {"request denied", winfsp::kStatusAccessDenied},
-    {"directory is not empty", winfsp::kStatusDirectoryNotEmpty},
-    {"file is in use", winfsp::kStatusSharingViolation},
-    {"sharing violation", winfsp::kStatusSharingViolation},
+// A file-server return code that the mount answers with a status of its own, and the phrase of the
+// library's message for it.
+struct KnownFailure {
+  std::uint32_t return_code;
+  std::string_view phrase;
+  NtStatus status;
+};
+
+// Phrases are tried in this order; the first that occurs wins.
+constexpr std::array<KnownFailure, 8> kKnownFailures = {{
+    {2, "file not found", winfsp::kStatusObjectNameNotFound},
+    {3, "path not found", winfsp::kStatusObjectPathNotFound},
+    {4, "path already exists", winfsp::kStatusObjectNameCollision},
+    {5, "access denied", winfsp::kStatusAccessDenied},
+    {13, "request denied", winfsp::kStatusAccessDenied},
+    {9, "directory is not empty", winfsp::kStatusDirectoryNotEmpty},
+    {1, "file is in use", winfsp::kStatusSharingViolation},
+    {32, "sharing violation", winfsp::kStatusSharingViolation},
 }};
+
+// A message's own words come before the values it names: a path or a quoted value never counts.
+std::string_view own_words(std::string_view text) {
+  return text.substr(0, text.find_first_of("/\\\""));
+}
+
+std::optional<NtStatus> known_status(const morva::Error& error) {
+  if (const auto code = error.return_code()) {
+    for (const auto& known : kKnownFailures)
+      if (known.return_code == *code) return known.status;
+    return std::nullopt;
+  }
+  const std::string_view words = own_words(error.text());
+  for (const auto& known : kKnownFailures)
+    if (words.find(known.phrase) != std::string_view::npos) return known.status;
+  return std::nullopt;
+}
 
 }  // namespace
 
 NtStatus map_ifs_error(const morva::Error& error) {
   const std::string& text = error.text();
   morva::log::debug(kLogTarget, "mapping IBM i IFS request error", {{"error", text}});
-  for (const auto& [phrase, status] : kPhrases)
-    if (text.find(phrase) != std::string::npos) return status;
+  if (const auto status = known_status(error)) return *status;
   morva::log::error(kLogTarget, "IBM i IFS request failed", {{"error", text}});
   return winfsp::kStatusUnexpectedNetworkError;
 }

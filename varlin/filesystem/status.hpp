@@ -15,7 +15,8 @@ using StatusResult = std::expected<T, NtStatus>;
 
 inline constexpr std::string_view kLogTarget = "varlin::filesystem";
 
-// The Windows status of an IBM i error, recognised by the phrases of the file server's messages.
+// The Windows status of an IBM i error: by the file server's return code that it carries, else by a
+// phrase among the message's own words (never inside a path or a quoted value).
 NtStatus map_ifs_error(const morva::Error& error);
 
 // Source members are neither created nor moved through the mount.

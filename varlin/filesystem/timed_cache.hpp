@@ -10,12 +10,13 @@
 
 #include "filesystem/clock.hpp"
 #include "filesystem/keyed_hash.hpp"
-#include "filesystem/path_text.hpp"
+#include "filesystem/spellings.hpp"
 
 namespace varlin::filesystem {
 
 // Values by remote path (exact bytes), each used while younger than the lifetime. An expired value
-// stays until a lookup finds it, an insert replaces it or an invalidation drops it.
+// stays until a lookup finds it, an insert replaces it or an invalidation drops it; an invalidation
+// drops the other spellings of a path inside /QSYS.LIB too.
 template <typename Value>
 class TimedCache {
  public:
@@ -47,14 +48,17 @@ class TimedCache {
     }
   }
 
+  // Drops the value under every spelling of the path, or every value at or below one.
   void remove(std::string_view path) {
+    const Spellings object(path);
     std::lock_guard lock(mutex_);
-    if (const auto found = values_.find(path); found != values_.end()) values_.erase(found);
+    erase_spellings(values_, object);
   }
 
   void remove_at_or_below(std::string_view path) {
+    const Spellings object(path);
     std::lock_guard lock(mutex_);
-    std::erase_if(values_, [path](const auto& entry) { return is_at_or_below(entry.first, path); });
+    erase_spellings_at_or_below(values_, object);
   }
 
  private:

@@ -53,7 +53,7 @@ asio::awaitable<Result<std::vector<std::uint8_t>>> IfsClient::read_whole(
     data =
         fail(fmt::format("file is {} bytes; terminal display limit is {} bytes", opened->size, maximum_size));
   } else if (!object_ccsid) {
-    data = fail(object_ccsid.error().text());
+    data = std::unexpected(object_ccsid.error());
   } else if (opened->size > kLargestSingleRead) {
     data = fail(fmt::format("file is too large for one file-service read: {}", normalized));
   } else {

@@ -16,11 +16,6 @@ std::optional<std::string_view> member_stem(const DisplayedEntry& entry) {
   return std::nullopt;
 }
 
-bool is_in_qsys(std::string_view directory) {
-  const auto components = path_components(directory);
-  return !components.empty() && is_qsys_root(components.front());
-}
-
 std::string without_suffix(std::string_view name, std::string_view suffix) {
   return std::string(name.substr(0, name.size() - suffix.size()));
 }

@@ -50,4 +50,9 @@ bool is_qsys_root(std::string_view component) {
   return equals_ignore_ascii_case(component, kQsysRoot);
 }
 
+bool is_in_qsys(std::string_view path) {
+  const auto components = path_components(path);
+  return !components.empty() && is_qsys_root(components.front());
+}
+
 }  // namespace morva::server

@@ -1,3 +1,4 @@
+#include "morva/ifs/return_code.hpp"
 #include "ops_session.hpp"
 
 #include <gmock/gmock.h>
@@ -53,6 +54,20 @@ TEST(ReadFile, DecodesAMemberWithTheOpenCcsidElseTheObjectCcsid) {
       EXPECT_EQ(text_of(*text), c.text);
     }
   }
+}
+
+TEST(ReadFile, KeepsTheReturnCodeOfARefusedCcsidQueryAndCloses) {
+  Session session(ConnectionScript()
+                      .expect(kOpenId)
+                      .send(open_reply(kHandle, kRecords.size(), 0xFFFF))
+                      .expect(kListId)
+                      .send(return_code_reply(5))
+                      .expect(close_request(kHandle))
+                      .send(close_reply()));
+  const auto text =
+      session.run([](IfsClient& client) { return client.read_source_member(kMember, 1000, 16); });
+  ASSERT_FALSE(text);
+  EXPECT_EQ(text.error(), return_code_error(5, kMember));
 }
 
 TEST(ReadFile, ReadsAStreamFileUpToTheMaximumAndClosesBeyondIt) {

@@ -25,6 +25,10 @@ TEST(AsciiCase, FoldsOnlyAsciiLetters) {
   EXPECT_FALSE(ends_with_ignore_ascii_case("LIB", kLibrarySuffix));
   EXPECT_TRUE(is_qsys_root("qsys.LIB"));
   EXPECT_FALSE(is_qsys_root("QSYS.LIBX"));
+  EXPECT_TRUE(is_in_qsys(R"(\\qsys.lib\MYLIB)"));
+  EXPECT_TRUE(is_in_qsys("/QSYS.LIB"));
+  EXPECT_FALSE(is_in_qsys("/home/QSYS.LIB"));
+  EXPECT_FALSE(is_in_qsys("/"));
 }
 
 }  // namespace

@@ -34,6 +34,19 @@ Placed add_dir_entry(DirectoryBuffer& buffer, std::string_view name, std::string
   return buffer.add(record.info) ? Placed::added : Placed::buffer_full;
 }
 
+// The path of one name in a directory of the mount: "." is the directory, ".." its parent (nothing
+// above the remote root), any other name a plain one.
+StatusResult<std::string> path_in_directory(std::string_view remote_root, std::string_view directory,
+                                            std::string_view name) {
+  if (name == ".") return std::string(directory);
+  if (name == "..") {
+    if (directory == remote_root) return std::unexpected(winfsp::kStatusObjectNameNotFound);
+    return std::string(parent_path(directory));
+  }
+  if (!is_plain_name(name)) return std::unexpected(winfsp::kStatusObjectNameInvalid);
+  return join_path(directory, name);
+}
+
 }  // namespace
 
 OperationResult<std::string> IfsFileSystem::remote_path(FileName name) const {
@@ -42,8 +55,7 @@ OperationResult<std::string> IfsFileSystem::remote_path(FileName name) const {
   for (auto piece : std::views::split(text, '\\')) {
     const std::string_view component(piece.begin(), piece.end());
     if (component.empty()) continue;
-    if (component == "." || component == ".." || component.find('/') != std::string_view::npos)
-      return fail(morva::IoErrorKind::invalid_input);
+    if (!is_plain_name(component)) return fail(morva::IoErrorKind::invalid_input);
     if (path != "/") path += '/';
     path += component;
   }
@@ -192,12 +204,11 @@ OperationResult<void> IfsFileSystem::get_dir_info_by_name(const OpenFileRef& fil
   }
   const FileName bare = without_terminator(name);
   const std::string text = morva::ccsid::utf8_replacing_lone_surrogates(bare);
-  const std::string path = text == "."    ? directory
-                           : text == ".." ? std::string(parent_path(directory))
-                                          : join_path(directory, text);
-  auto entry = lookup_entry(path);
+  auto path = path_in_directory(remote_root_, directory, text);
+  if (!path) return fail(path.error());
+  auto entry = lookup_entry(*path);
   if (!entry) return fail(entry.error());
-  fill_file_info(dir_info.FileInfo, path, *entry);
+  fill_file_info(dir_info.FileInfo, *path, *entry);
   if (!winfsp::set_dir_info_name(dir_info, bare)) return fail(winfsp::kStatusInsufficientResources);
   morva::log::debug(kReadTarget, "resolved IFS directory entry by name",
                     {{"directory", directory}, {"name", text}});

@@ -2,6 +2,7 @@
 // deletes and renames, and what each change drops from the caches.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <functional>
 #include <span>
 
@@ -16,6 +17,7 @@ using fake_ibmi::RequestKind;
 using fake_ibmi::ServedRequest;
 using fake_ibmi::Service;
 using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::Each;
 using ::testing::Field;
 using ::testing::IsEmpty;
@@ -275,6 +277,17 @@ TEST_F(ContentTransfer, CreatesRemovesAndRenames) {
   EXPECT_EQ(host.count(RequestKind::delete_file), 1u) << "a directory that is not empty is not walked";
 }
 
+TEST_F(ContentTransfer, AnswersByTheReturnCodeWhateverThePathSays) {
+  host.with_tree([](IfsTree& tree) {
+    tree.add_directory("/home/file not found/made").add_file("/home/access denied/full/x", "x");
+  });
+  EXPECT_EQ(fs->create_directory("/home/file not found/made"),
+            std::unexpected(winfsp::kStatusObjectNameCollision));
+  EXPECT_EQ(fs->lookup_entry("/home/file not found/missing/x"),
+            std::unexpected(winfsp::kStatusObjectPathNotFound));
+  EXPECT_EQ(fs->remove_path("/home/access denied/full"), std::unexpected(winfsp::kStatusDirectoryNotEmpty));
+}
+
 // A mount whose caches hold every directory of the home folders and of the CL source file.
 class CachedChanges : public MountedRoot {
  protected:
@@ -340,6 +353,52 @@ TEST_F(CachedChanges, ARenameDropsTheTreesOfBothPaths) {
   const auto moved = fs->list_directory("/home/tester2/docs");
   ASSERT_TRUE(moved);
   EXPECT_EQ(moved->size(), 1u);
+}
+
+TEST_F(CachedChanges, AChangeToAMemberReachesEverySpellingOfIt) {
+  struct Spelling {
+    std::string directory;
+    std::string member;
+  };
+  const Spelling shown{"/QSYS.LIB/DEVLIB/QCLSRC", "/QSYS.LIB/DEVLIB/QCLSRC/HELLO.clp"};
+  const Spelling named{"/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE", std::string(kHello)};
+  const std::pair<Spelling, Spelling> cases[] = {{shown, named}, {named, shown}};
+  const std::uint64_t kRecordText = 80;
+  std::string text = "PGM\nSNDPGMMSG\nENDPGM\n";  // one line more than the member holds
+  for (const auto& [read, changed] : cases) {
+    SCOPED_TRACE("read as " + read.member + ", changed as " + changed.member);
+    ASSERT_TRUE(fs->list_directory(read.directory));
+    ASSERT_TRUE(fs->lookup_entry(read.member));
+    MetadataCache pipe_side = fs->metadata_cache();
+    pipe_side.insert(
+        read.member,
+        {.path = read.member, .properties = {hello_member_properties(named.member, "DEVLIB", "QCLSRC")}});
+
+    text += "X\n";
+    ASSERT_TRUE(fs->store_content(changed.member, text, false, true));
+    EXPECT_EQ(fs->metadata_cache().get(read.member), std::nullopt);
+    const std::uint64_t size = std::ranges::count(text, '\n') * kRecordText;
+    EXPECT_EQ(fs->lookup_entry(read.member)->size, size);
+    const auto listed = fs->list_directory(read.directory);
+    ASSERT_TRUE(listed);
+    const auto hello = std::ranges::find(*listed, "HELLO.clp", &DirEntry::name);
+    ASSERT_NE(hello, listed->end());
+    EXPECT_EQ(hello->entry.size, size);
+  }
+}
+
+TEST_F(CachedChanges, ADeletedObjectLeavesItsLibraryUnderEverySpelling) {
+  const std::string shown = "/QSYS.LIB/DEVLIB/SETTINGS.dtaara";
+  ASSERT_TRUE(fs->list_directory("/QSYS.LIB/DEVLIB"));
+  ASSERT_TRUE(fs->lookup_entry(shown));
+  ASSERT_NE(fs->metadata_cache().get(shown), std::nullopt);
+
+  ASSERT_TRUE(fs->remove_path("/qsys.lib/devlib.lib/settings.dtaara"));
+  EXPECT_EQ(fs->lookup_entry(shown), std::unexpected(winfsp::kStatusObjectNameNotFound));
+  const auto listed = fs->list_directory("/QSYS.LIB/DEVLIB");
+  ASSERT_TRUE(listed);
+  EXPECT_THAT(names_of(*listed), Not(Contains("SETTINGS.dtaara")));
+  EXPECT_EQ(fs->metadata_cache().get(shown), std::nullopt);
 }
 
 TEST_F(CachedChanges, AFailedChangeDropsNothing) {

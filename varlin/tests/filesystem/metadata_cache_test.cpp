@@ -76,6 +76,20 @@ TEST_F(MetadataCacheTest, InvalidateTreeDropsThePathAndWhatIsBelowIt) {
   EXPECT_EQ(cache_.get("/a"), member_result("/a"));
 }
 
+TEST_F(MetadataCacheTest, DropsEverySpellingOfAQsysObject) {
+  const char* hello[] = {"/QSYS.LIB/DEVLIB/QCLSRC/HELLO.clp", "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/HELLO.MBR"};
+  const char* others[] = {"/QSYS.LIB/DEVLIB/QCLSRC/EMPTY.clp", "/QSYS.LIB/DEVLIB/HELLO.clp.pgm"};
+  for (const char* path : hello) cache_.insert(path, member_result(path));
+  for (const char* path : others) cache_.insert(path, member_result(path));
+  cache_.remove(R"(\qsys.lib\devlib.lib\qclsrc.file\hello.mbr)");
+  for (const char* path : hello) EXPECT_EQ(cache_.get(path), std::nullopt) << path;
+  for (const char* path : others) EXPECT_EQ(cache_.get(path), member_result(path)) << path;
+
+  cache_.invalidate_tree("/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE");
+  EXPECT_EQ(cache_.get(others[0]), std::nullopt);
+  EXPECT_EQ(cache_.get(others[1]), member_result(others[1]));
+}
+
 TEST_F(MetadataCacheTest, TouchRenewsExistingEntriesOnly) {
   cache_.insert("/kept", member_result("/kept"));
   now_ += 40s;  // expired, but no lookup has removed it yet

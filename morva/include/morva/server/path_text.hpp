@@ -23,5 +23,7 @@ std::vector<std::string_view> path_components(std::string_view path);
 
 // True when the component names the library file system's root, "QSYS.LIB" in any case.
 bool is_qsys_root(std::string_view component);
+// True when the path's first component is the library file system's root.
+bool is_in_qsys(std::string_view path);
 
 }  // namespace morva::server
