@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,6 +26,7 @@
 #include "morva/command/command_client.hpp"
 #include "morva/ifs/client.hpp"
 #include "morva/secret.hpp"
+#include "morva/server/time_limit.hpp"
 
 namespace varlin::filesystem {
 
@@ -44,6 +46,8 @@ struct MountSettings {
   std::uint64_t max_file_size = 0;
   Lifetime cache_ttl{};
   ServerPorts ports{};
+  // How long an exchange with the IBM i may make no progress before it fails as timed out.
+  std::chrono::milliseconds time_limit = morva::server::kExchangeTimeLimit;
   RootEnvironment environment = RootEnvironment::of_process();
   MonotonicClock clock = steady_now;
   LostChangesSink lost_changes = write_to_standard_error;

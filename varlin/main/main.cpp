@@ -13,6 +13,7 @@
 #include "main/console/console_output.hpp"
 #include "main/console/password.hpp"
 #include "main/environment.hpp"
+#include "main/exchange_time_limit.hpp"
 #include "main/exit_report.hpp"
 #include "main/logging/diagnostic_logging.hpp"
 #include "main/mount_id.hpp"
@@ -84,6 +85,7 @@ RunResult run(const Args& args) {
       .remote_root = args.remote_root,
       .max_file_size = args.max_file_size,
       .cache_ttl = filesystem::cache_lifetime(args.cache_ttl_seconds),
+      .time_limit = exchange_time_limit(),
       .lost_changes = [](std::string_view line) { static_cast<void>(write_standard_error(line)); },
   });
   if (!context) return failed(context.error());

@@ -5,9 +5,10 @@
 
 namespace morva::command {
 
-CommandClient::CommandClient(asio::ip::tcp::socket stream, std::string job_name, std::uint32_t ccsid,
-                             std::uint16_t datastream_level)
+CommandClient::CommandClient(asio::ip::tcp::socket stream, server::TimeLimit time_limit, std::string job_name,
+                             std::uint32_t ccsid, std::uint16_t datastream_level)
     : stream_(std::move(stream)),
+      time_limit_(std::move(time_limit)),
       job_name_(std::move(job_name)),
       ccsid_(ccsid),
       datastream_level_(datastream_level) {}
@@ -24,7 +25,7 @@ Result<void> CommandClient::check_usable() const {
 asio::awaitable<Result<void>> CommandClient::send_request(CommandRequest request) {
   if (auto usable = check_usable(); !usable) co_return usable;
   state_ = State::broken;  // until the write has gone through
-  auto sent = co_await send_command_request(stream_, std::move(request));
+  auto sent = co_await send_command_request(stream_, std::move(request), time_limit_);
   if (sent) state_ = State::ready;
   co_return sent;
 }
@@ -40,9 +41,9 @@ asio::awaitable<Result<std::vector<std::uint8_t>>> CommandClient::call(CommandRe
     }
   } guard{state_};
 
-  if (auto sent = co_await send_command_request(stream_, std::move(request)); !sent)
+  if (auto sent = co_await send_command_request(stream_, std::move(request), time_limit_); !sent)
     co_return std::unexpected(sent.error());
-  auto reply = co_await receive_packet(stream_);
+  auto reply = co_await receive_packet(stream_, time_limit_);
   if (reply) state_ = State::ready;
   co_return reply;
 }

@@ -5,12 +5,9 @@
 #include "morva/log.hpp"
 #include "morva/signon/password_substitute.hpp"
 #include "morva/signon/user_profile.hpp"
+#include "server/open_connection.hpp"
 
 #include <fmt/format.h>
-#include <asio/connect.hpp>
-#include <asio/redirect_error.hpp>
-#include <asio/this_coro.hpp>
-#include <asio/use_awaitable.hpp>
 
 #include <chrono>
 
@@ -100,21 +97,15 @@ Result<Attributes> parse_attribute_reply(Packet packet) {
 }  // namespace
 
 asio::awaitable<Result<IfsClient>> IfsClient::connect(std::string host, std::uint16_t port, std::string user,
-                                                      const Secret& password, std::uint8_t password_level) {
+                                                      const Secret& password, std::uint8_t password_level,
+                                                      ConnectionLimits limits) {
   const std::string address = fmt::format("{}:{}", host, port);
   log::info("morva::ifs", "connecting to file service", {{"address", address}});
 
-  const auto executor = co_await asio::this_coro::executor;
-  std::error_code code;
-  asio::ip::tcp::resolver resolver(executor);
-  const auto endpoints = co_await resolver.async_resolve(host, std::to_string(port),
-                                                         asio::redirect_error(asio::use_awaitable, code));
-  if (code) co_return std::unexpected(Error::system(code));
-  if (endpoints.empty())
-    co_return std::unexpected(Error::io(IoErrorKind::not_found, "could not resolve to any address"));
-  IfsClient client{asio::ip::tcp::socket(executor)};
-  co_await asio::async_connect(client.stream_, endpoints, asio::redirect_error(asio::use_awaitable, code));
-  if (code) co_return std::unexpected(Error::system(code));
+  server::TimeLimit time_limit{"file service at " + address, limits.time_limit};
+  auto stream = co_await server::open_connection(host, port, time_limit);
+  if (!stream) co_return std::unexpected(stream.error());
+  IfsClient client{std::move(*stream), std::move(time_limit), limits.max_chain_replies};
 
   const std::uint64_t seed = client_seed();
   IfsRequest seeds{ExchangeSeeds{seed}};

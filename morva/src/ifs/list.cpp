@@ -39,7 +39,7 @@ asio::awaitable<Result<std::vector<IfsEntry>>> IfsClient::list_attributes(std::s
   IfsRequest request = ListAttributes{std::move(pattern), ccsid_};
   if (auto sent = co_await send_request(std::move(request)); !sent) co_return std::unexpected(sent.error());
   std::vector<IfsEntry> entries;
-  ReplyChain chain(*this);
+  auto chain = ReplyChain::capped_by_replies(*this);
   while (true) {
     auto packet = co_await chain.next();
     if (!packet) co_return std::unexpected(packet.error());

@@ -45,7 +45,7 @@ asio::awaitable<Result<std::optional<std::uint16_t>>> IfsClient::object_attribut
   IfsRequest request = ListObjectAttributes{file_handle};
   if (auto sent = co_await send_request(std::move(request)); !sent) co_return std::unexpected(sent.error());
   std::optional<std::uint16_t> ccsid;
-  ReplyChain chain(*this);
+  auto chain = ReplyChain::capped_by_replies(*this);
   while (true) {
     auto packet = co_await chain.next();
     if (!packet) co_return std::unexpected(packet.error());

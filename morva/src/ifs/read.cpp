@@ -16,8 +16,9 @@ constexpr std::uint16_t kReadReplyId = 0x8003;
 // Return code of a read that reached the end of the data asked for.
 constexpr std::uint16_t kEndOfData = 22;
 constexpr std::uint16_t kNoDataCcsid = 0xFFFF;
-// Every data reply of a read brings at least one byte; a few more replies carry return codes.
-constexpr std::uint64_t kReadChainSlack = 16;
+// Beyond its data, a read's replies may bring as many bytes again and 1 MiB more: room for their own
+// fields, empty replies and return codes, however the server splits the data.
+constexpr std::uint64_t kReadChainAllowance = 1024 * 1024;
 // The buffer grows with the data that arrive, from at most this much.
 constexpr std::uint64_t kInitialReadReserve = 16 * 1024 * 1024;
 
@@ -55,7 +56,7 @@ asio::awaitable<Result<std::vector<std::uint8_t>>> IfsClient::read_handle(std::u
   std::vector<std::uint8_t> data;
   data.reserve(std::min<std::uint64_t>(count, kInitialReadReserve));
   std::uint64_t received = 0;
-  ReplyChain chain(*this, std::uint64_t{count} + kReadChainSlack);
+  auto chain = ReplyChain::capped_by_bytes(*this, 2 * std::uint64_t{count} + kReadChainAllowance);
   while (true) {
     auto packet = co_await chain.next();
     if (!packet) co_return std::unexpected(packet.error());

@@ -8,6 +8,7 @@
 #include <asio/awaitable.hpp>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,16 @@ namespace morva::ifs {
 // indicator at offset 20 whose bit 0 says that another reply follows.
 class ReplyChain {
  public:
-  // A server that chains beyond this many replies is not answering in any sane way.
-  static constexpr std::uint64_t kMaxReplies = 1 << 20;
-
-  explicit ReplyChain(IfsClient& client, std::uint64_t max_replies = kMaxReplies)
-      : client_(client), max_replies_(max_replies) {}
+  // A listing or attributes query: past the connection's cap on replies the rest of the chain is
+  // read and dropped, and the exchange fails with the connection still in step.
+  static ReplyChain capped_by_replies(IfsClient& client) {
+    return ReplyChain(client, client.max_chain_replies_, kUnbounded);
+  }
+  // A read: its replies may bring at most this many bytes, packets whole. A longer chain fails and
+  // leaves the connection unusable, as the rest of it cannot be read safely.
+  static ReplyChain capped_by_bytes(IfsClient& client, std::uint64_t max_bytes) {
+    return ReplyChain(client, kUnbounded, max_bytes);
+  }
 
   // The next reply, or nothing once the last one has been read.
   asio::awaitable<Result<std::optional<std::vector<std::uint8_t>>>> next();
@@ -32,9 +38,19 @@ class ReplyChain {
   asio::awaitable<void> skip_rest();
 
  private:
+  static constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
+
+  ReplyChain(IfsClient& client, std::uint64_t max_replies, std::uint64_t max_bytes)
+      : client_(client), max_replies_(max_replies), max_bytes_(max_bytes) {}
+
+  // Reads one reply of the chain, whatever the cap on replies.
+  asio::awaitable<Result<std::vector<std::uint8_t>>> receive();
+
   IfsClient& client_;
   std::uint64_t max_replies_;
-  std::uint64_t received_ = 0;
+  std::uint64_t max_bytes_;
+  std::uint64_t replies_ = 0;
+  std::uint64_t bytes_ = 0;
   bool more_ = true;
 };
 

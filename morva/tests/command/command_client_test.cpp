@@ -89,9 +89,10 @@ ConnectionScript opened(std::uint32_t ccsid = 277, std::uint16_t level = 11) {
   return script;
 }
 
-Result<CommandClient> connect(const FakeServer& server, std::uint8_t password_level = 2) {
+Result<CommandClient> connect(const FakeServer& server, std::uint8_t password_level = 2,
+                              std::chrono::milliseconds time_limit = server::kExchangeTimeLimit) {
   const auto signed_on = credentials(password_level);
-  return run(CommandClient::connect("127.0.0.1", server.port(), signed_on));
+  return run(CommandClient::connect("127.0.0.1", server.port(), signed_on, time_limit));
 }
 
 TEST(CommandClient, ConnectsAndKeepsTheServerAttributes) {
@@ -311,6 +312,37 @@ TEST(CommandClient, AFailedExchangeLeavesTheConnectionUnusable) {
         << c.name;
     EXPECT_EQ(server.received().size(), 4u) << c.name;
   }
+}
+
+TEST(CommandClient, ASilentServerFailsAsTimedOutAndLeavesTheConnectionUnusable) {
+  constexpr std::chrono::milliseconds kLimit(200);
+  const auto timed_out = [](const Error& error, const FakeServer& server) {
+    EXPECT_EQ(error.io_kind(), IoErrorKind::timed_out);
+    EXPECT_EQ(error.text(),
+              "timed out waiting for remote-command service at 127.0.0.1:" + std::to_string(server.port()));
+  };
+  {
+    SCOPED_TRACE("no seed reply");
+    FakeServer server(ConnectionScript().expect(0x7001));
+    const auto client = connect(server, 2, kLimit);
+    server.finish();
+    ASSERT_FALSE(client.has_value());
+    timed_out(client.error(), server);
+  }
+  SCOPED_TRACE("no reply to a program call");
+  ConnectionScript script = opened();
+  script.expect(0x1003);
+  FakeServer server(std::move(script));
+  auto client = connect(server, 2, kLimit);
+  ASSERT_TRUE(client.has_value()) << client.error().text();
+  const auto first = run(client->retrieve_system_storage());
+  const auto second = run(client->retrieve_file_description("L", "F"));
+  server.finish();
+  ASSERT_FALSE(first.has_value());
+  timed_out(first.error(), server);
+  ASSERT_FALSE(second.has_value());
+  EXPECT_EQ(second.error().text(), "remote-command connection is unusable after a failed exchange");
+  EXPECT_EQ(server.received().size(), 4u);
 }
 
 // The sign-on server's side: exchange attributes 0xF003 (return code at 20, version and datastream

@@ -27,10 +27,11 @@ using fake_ibmi::PacketBuilder;
 constexpr std::uint16_t kSignon = 0xE009;
 const Bytes kServerSeed = from_hex("0123456789ABCDEF");
 
-Result<signon::SignonCredentials> run_sign_on(std::string_view host, std::uint16_t port,
-                                              std::string_view user, std::string_view password) {
+Result<signon::SignonCredentials> run_sign_on(
+    std::string_view host, std::uint16_t port, std::string_view user, std::string_view password,
+    std::chrono::milliseconds time_limit = server::kExchangeTimeLimit) {
   asio::io_context io;
-  auto result = asio::co_spawn(io, sign_on(host, port, user, Secret(password)), asio::use_future);
+  auto result = asio::co_spawn(io, sign_on(host, port, user, Secret(password), time_limit), asio::use_future);
   io.run_for(std::chrono::seconds(10));
   if (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
     ADD_FAILURE() << "sign-on did not end";
@@ -213,6 +214,48 @@ TEST(SignOn, KeepsTheSocketErrorOfAConnectionRefused) {
   ASSERT_FALSE(credentials.has_value());
   EXPECT_EQ(credentials.error().io_kind(), IoErrorKind::connection_refused);
   EXPECT_TRUE(credentials.error().system_code());
+}
+
+TEST(SignOn, ASilentServerFailsAsTimedOut) {
+  struct Case {
+    const char* name;
+    ConnectionScript script;
+  };
+  // Each server reads a request and says nothing more, with the connection left open.
+  const Case cases[] = {
+      {"no attribute reply", ConnectionScript().expect(0x7003)},
+      {"no information reply",
+       ConnectionScript().expect(0x7003).send(good_attribute_reply(2)).expect(0x7004)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeServer server(c.script);
+    const auto credentials =
+        run_sign_on("127.0.0.1", server.port(), "USER1", "secret", std::chrono::milliseconds(200));
+    server.finish();
+    ASSERT_FALSE(credentials.has_value());
+    EXPECT_EQ(credentials.error().io_kind(), IoErrorKind::timed_out);
+    EXPECT_EQ(credentials.error().text(),
+              "timed out waiting for sign-on service at 127.0.0.1:" + std::to_string(server.port()));
+  }
+}
+
+TEST(SignOn, AConnectThatIsNeverAcceptedFailsAsTimedOut) {
+  // A listener whose queue of connections is full: the system leaves a further connect unanswered.
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io);
+  acceptor.open(asio::ip::tcp::v4());
+  acceptor.bind({asio::ip::address_v4::loopback(), 0});
+  acceptor.listen(0);
+  asio::ip::tcp::socket queued(io);
+  queued.connect(acceptor.local_endpoint());
+
+  const std::uint16_t port = acceptor.local_endpoint().port();
+  const auto credentials = run_sign_on("127.0.0.1", port, "USER1", "secret", std::chrono::milliseconds(200));
+  ASSERT_FALSE(credentials.has_value());
+  EXPECT_EQ(credentials.error().io_kind(), IoErrorKind::timed_out);
+  EXPECT_EQ(credentials.error().text(),
+            "timed out connecting to sign-on service at 127.0.0.1:" + std::to_string(port));
 }
 
 TEST(SignOn, ConnectsToAnIpv6Literal) {

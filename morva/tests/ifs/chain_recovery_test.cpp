@@ -136,10 +136,13 @@ TEST(ChainRecovery, AStreamOutOfStepMakesEveryLaterCallFail) {
 }
 
 TEST(ChainRecovery, AReadWhoseChainNeverEndsFails) {
-  // Far more replies than a 4-byte read needs, each saying that another follows.
-  const Bytes one = read_reply({}, kMore);
+  // Return-code replies of 64 KiB that each say another follows: after the 32-byte data reply, the
+  // 16th passes the bound of a 4-byte read (twice the count and 1 MiB), and is the last one sent, so
+  // that the server is not left writing.
+  const Bytes one =
+      PacketBuilder(kServer, 0x8001).u16(20, kMore).u16(22, 0).bytes(64 * 1024 - 1, Bytes{0}).build();
   Bytes flood;
-  for (int i = 0; i < 1000; ++i) flood.insert(flood.end(), one.begin(), one.end());
+  for (int i = 0; i < 16; ++i) flood.insert(flood.end(), one.begin(), one.end());
   Session session(ConnectionScript()
                       .expect(kOpenId)
                       .send(open_reply(kHandle, 4))
@@ -148,10 +151,62 @@ TEST(ChainRecovery, AReadWhoseChainNeverEndsFails) {
                       .send(std::move(flood)));
   const auto data = session.run([](IfsClient& client) { return client.read_range("/f", 0, 4); });
   ASSERT_FALSE(data);
-  EXPECT_THAT(data.error().text(), ::testing::StartsWith("file-service reply chain exceeds"));
+  EXPECT_EQ(data.error().text(), "file-service reply chain exceeds 1048584 bytes");
   const auto created = create(session);
   ASSERT_FALSE(created);
   EXPECT_EQ(created.error().text(), "file-service connection is unusable after a failed exchange");
+}
+
+TEST(ChainRecovery, AReadMayComeInManySmallOrEmptyReplies) {
+  // A byte per reply, and an empty reply after every fourth: far more replies than bytes.
+  constexpr std::uint32_t kCount = 400;
+  Bytes expected;
+  Bytes replies;
+  const auto append = [&replies](const Bytes& reply) {
+    replies.insert(replies.end(), reply.begin(), reply.end());
+  };
+  for (std::uint32_t i = 0; i < kCount; ++i) {
+    const auto byte = static_cast<std::uint8_t>(i * 7);
+    expected.push_back(byte);
+    append(read_reply({byte}, kMore));
+    if (i % 4 == 0) append(read_reply({}, kMore));
+  }
+  append(return_code_reply(22));
+  ConnectionScript script;
+  script.expect(kOpenId)
+      .send(open_reply(kHandle, kCount))
+      .expect(read_request(kHandle, 0, kCount))
+      .send(std::move(replies))
+      .expect(close_request(kHandle))
+      .send(close_reply());
+  Session session(std::move(then_create_fails(script)));
+  const auto data = session.run([](IfsClient& client) { return client.read_range("/f", 0, kCount); });
+  ASSERT_TRUE(data) << data.error().text();
+  EXPECT_EQ(*data, expected);
+  const auto created = create(session);
+  ASSERT_FALSE(created);
+  EXPECT_EQ(created.error().text(), kAlreadyExists);
+}
+
+TEST(ChainRecovery, AListingPastTheCapFailsAloneAndTheConnectionGoesOn) {
+  ConnectionScript script;
+  script.expect(list_request(u"/d/*"));
+  for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e"}) script.send(entry_reply(name));
+  script.send(return_code_reply(18));
+  script.expect(list_request(u"/d/*")).send(entry_reply(u"a")).send(return_code_reply(18));
+  Session session(std::move(then_create_fails(script)), ClientSettings{.limits = {.max_chain_replies = 3}});
+
+  const auto long_listing = session.run([](IfsClient& client) { return client.list_directory("/d"); });
+  ASSERT_FALSE(long_listing);
+  EXPECT_EQ(long_listing.error().text(), "file-service reply chain exceeds 3 replies");
+  // The next requests get their own replies.
+  const auto short_listing = session.run([](IfsClient& client) { return client.list_directory("/d"); });
+  ASSERT_TRUE(short_listing) << short_listing.error().text();
+  ASSERT_EQ(short_listing->size(), 1u);
+  EXPECT_EQ(short_listing->front().name, "a");
+  const auto created = create(session);
+  ASSERT_FALSE(created);
+  EXPECT_EQ(created.error().text(), kAlreadyExists);
 }
 
 // Damaged listings whose framing and chain indicators hold: whatever the damage, the next exchange

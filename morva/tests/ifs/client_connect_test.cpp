@@ -24,14 +24,15 @@ using fake_ibmi::PacketBuilder;
 constexpr std::uint16_t kFileServer = 0xE002;
 constexpr std::uint64_t kServerSeed = 0x0102030405060708;
 
-Result<IfsClient> connect(std::uint16_t port, std::uint8_t password_level, std::string user = "user1") {
+Result<IfsClient> connect(std::uint16_t port, std::uint8_t password_level, std::string user = "user1",
+                          ConnectionLimits limits = {}) {
   // Outlives the clients it made, whose sockets belong to it.
   static asio::io_context io;
   io.restart();
   const Secret password(std::string_view("secret"));
   // co_spawn needs a default-constructible result, which a client is not.
   auto task = [&]() -> asio::awaitable<std::optional<Result<IfsClient>>> {
-    co_return co_await IfsClient::connect("127.0.0.1", port, user, password, password_level);
+    co_return co_await IfsClient::connect("127.0.0.1", port, user, password, password_level, limits);
   };
   auto result = asio::co_spawn(io, task(), asio::use_future);
   io.run();
@@ -215,6 +216,34 @@ TEST(IfsConnect, PassesOnTheSignonErrors) {
   server.finish();
   ASSERT_FALSE(client.has_value());
   EXPECT_EQ(client.error().text(), "IBM i user profile contains an unsupported character");
+}
+
+TEST(IfsConnect, ASilentServerFailsAsTimedOut) {
+  struct Case {
+    const char* name;
+    ConnectionScript script;
+  };
+  // Each server reads a request and says nothing more, with the connection left open.
+  const Case cases[] = {
+      {"no seed reply", ConnectionScript().expect(0x7001)},
+      {"no start reply", ConnectionScript().expect(0x7001).send(seed_reply(0)).expect(0x7002)},
+      {"no attribute reply", ConnectionScript()
+                                 .expect(0x7001)
+                                 .send(seed_reply(0))
+                                 .expect(0x7002)
+                                 .send(start_reply())
+                                 .expect(kAttributeRequest)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeServer server(c.script);
+    const auto client = connect(server.port(), 2, "user1", {.time_limit = std::chrono::milliseconds(200)});
+    server.finish();
+    ASSERT_FALSE(client.has_value());
+    EXPECT_EQ(client.error().io_kind(), IoErrorKind::timed_out);
+    EXPECT_EQ(client.error().text(),
+              "timed out waiting for file service at 127.0.0.1:" + std::to_string(server.port()));
+  }
 }
 
 TEST(IfsConnect, ReportsAClosedPortAsAnIoError) {

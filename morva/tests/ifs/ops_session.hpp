@@ -26,6 +26,7 @@ struct ClientSettings {
   std::uint32_t data_block_size = 4096;
   std::uint16_t ccsid = 1200;
   std::uint16_t datastream_level = 16;
+  ConnectionLimits limits{};
 };
 
 class Session {
@@ -35,7 +36,7 @@ class Session {
     asio::ip::tcp::socket socket(io_);
     socket.connect({asio::ip::make_address_v4("127.0.0.1"), server_.port()});
     client_.emplace(std::move(socket), "QZLSFILE", settings.data_block_size, settings.ccsid,
-                    settings.datastream_level);
+                    settings.datastream_level, settings.limits);
   }
 
   // Runs one operation of the client to its end.
@@ -52,6 +53,8 @@ class Session {
     io_.restart();
     return std::move(*result);
   }
+
+  std::uint16_t server_port() const { return server_.port(); }
 
   // Ends the script and reports what the server saw go wrong.
   void finish() { server_.finish(); }

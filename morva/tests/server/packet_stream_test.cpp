@@ -6,6 +6,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
 #include <asio/use_future.hpp>
 #include <asio/write.hpp>
 
@@ -21,6 +22,10 @@ namespace {
 
 using fake_ibmi::Bytes;
 using fake_ibmi::from_hex;
+using namespace std::chrono_literals;
+
+// Far longer than any exchange here takes.
+const TimeLimit kGenerous{"the test peer", 5s};
 
 template <typename T>
 T run_bounded(asio::io_context& io, asio::awaitable<T> operation) {
@@ -45,7 +50,7 @@ Result<std::vector<std::uint8_t>> read_from_peer(const Bytes& bytes, const Packe
   return run_bounded(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
     asio::ip::tcp::socket socket(io);
     co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
-    co_return co_await read_packet(socket, channel);
+    co_return co_await read_packet(socket, channel, kGenerous);
   }());
 }
 
@@ -103,6 +108,66 @@ TEST(ReadPacket, FileServiceNamesItsPackets) {
   EXPECT_EQ(packet.error().text(), "invalid IBM i file-service packet length 19");
 }
 
+// A peer that sends each piece after a pause and then nothing more, keeping the connection open; one
+// packet is read from the other end within the limit.
+Result<std::vector<std::uint8_t>> read_from_paced_peer(const std::vector<Bytes>& pieces,
+                                                       std::chrono::milliseconds pause,
+                                                       std::chrono::milliseconds limit) {
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+  asio::ip::tcp::socket peer(io);
+  asio::co_spawn(
+      io,
+      [&]() -> asio::awaitable<void> {
+        co_await acceptor.async_accept(peer, asio::use_awaitable);
+        asio::steady_timer timer(io);
+        for (const Bytes& piece : pieces) {
+          timer.expires_after(pause);
+          co_await timer.async_wait(asio::use_awaitable);
+          co_await asio::async_write(peer, asio::buffer(piece), asio::use_awaitable);
+        }
+      },
+      asio::detached);
+  return run_bounded(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
+    asio::ip::tcp::socket socket(io);
+    co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
+    // Named: GCC 12 destroys a temporary inside a co_await expression twice.
+    const TimeLimit time_limit{"the test peer", limit};
+    co_return co_await read_packet(socket, kCommandPackets, time_limit);
+  }());
+}
+
+TEST(ReadPacket, TimesOutOnlyWhenNoBytesComeWithinTheLimit) {
+  const Bytes packet = from_hex("00000018 0000 E008 00000000 00000000 0000 8001 01020304");
+  std::vector<Bytes> byte_by_byte;
+  for (const std::uint8_t byte : packet) byte_by_byte.push_back({byte});
+  struct Case {
+    const char* name;
+    std::vector<Bytes> pieces;
+    std::chrono::milliseconds pause;
+    bool times_out;
+  };
+  const Case cases[] = {
+      {"nothing at all", {}, 0ms, true},
+      {"the length field, then nothing", {Bytes(packet.begin(), packet.begin() + 4)}, 0ms, true},
+      {"half the packet, then nothing", {Bytes(packet.begin(), packet.begin() + 12)}, 0ms, true},
+      // Far longer than the limit in all, but every byte comes within it.
+      {"a byte at a time", byte_by_byte, 40ms, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto read = read_from_paced_peer(c.pieces, c.pause, 400ms);
+    if (c.times_out) {
+      ASSERT_FALSE(read.has_value());
+      EXPECT_EQ(read.error().io_kind(), IoErrorKind::timed_out);
+      EXPECT_EQ(read.error().text(), "timed out waiting for the test peer");
+    } else {
+      ASSERT_TRUE(read.has_value()) << read.error().diagnostic();
+      EXPECT_EQ(*read, packet);
+    }
+  }
+}
+
 // A write stream that accepts at most `accept` bytes per write; once `error_after` bytes are written,
 // every write fails with `error` (when set).
 struct ScriptedWriteStream {
@@ -142,7 +207,7 @@ TEST(WriteAll, WritesOnFromWherePartialWritesStopped) {
   asio::io_context io;
   ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 3};
   const Bytes packet = from_hex("01 02 03 04 05 06 07 08 09 0A 0B");
-  ASSERT_TRUE(run_bounded(io, write_all(stream, packet)).has_value());
+  ASSERT_TRUE(run_bounded(io, write_all(stream, packet, kGenerous)).has_value());
   EXPECT_EQ(stream.written, packet);
   EXPECT_EQ(stream.writes, 4u);
 }
@@ -150,7 +215,7 @@ TEST(WriteAll, WritesOnFromWherePartialWritesStopped) {
 TEST(WriteAll, KeepsTheWriteErrors) {
   asio::io_context io;
   ScriptedWriteStream accepts_nothing{.executor = io.get_executor()};
-  const auto zero = run_bounded(io, write_all(accepts_nothing, from_hex("00000014")));
+  const auto zero = run_bounded(io, write_all(accepts_nothing, from_hex("00000014"), kGenerous));
   ASSERT_FALSE(zero.has_value());
   EXPECT_EQ(zero.error().io_kind(), IoErrorKind::write_zero);
   EXPECT_EQ(zero.error().text(), "write zero");
@@ -158,10 +223,28 @@ TEST(WriteAll, KeepsTheWriteErrors) {
   io.restart();
   ScriptedWriteStream broken{
       .executor = io.get_executor(), .accept = 100, .error = asio::error::connection_reset};
-  const auto reset = run_bounded(io, write_all(broken, from_hex("00000014")));
+  const auto reset = run_bounded(io, write_all(broken, from_hex("00000014"), kGenerous));
   ASSERT_FALSE(reset.has_value());
   EXPECT_EQ(reset.error().io_kind(), IoErrorKind::connection_reset);
   EXPECT_EQ(reset.error().system_code(), std::error_code(asio::error::connection_reset));
+}
+
+TEST(WriteAll, TimesOutWhenThePeerTakesNoMore) {
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+  asio::ip::tcp::socket peer(io);  // never reads
+  acceptor.async_accept(peer, [](std::error_code) {});
+  // More than the two ends' socket buffers hold.
+  const Bytes plenty(64 << 20, 0x5A);
+  const auto written = run_bounded(io, [&]() -> asio::awaitable<Result<void>> {
+    asio::ip::tcp::socket socket(io);
+    co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
+    const TimeLimit limit{"the test peer", 300ms};
+    co_return co_await write_all(socket, plenty, limit);
+  }());
+  ASSERT_FALSE(written.has_value());
+  EXPECT_EQ(written.error().io_kind(), IoErrorKind::timed_out);
+  EXPECT_EQ(written.error().text(), "timed out writing to the test peer");
 }
 
 TEST(WritePacket, ZeroesOnlySensitivePacketsWhateverTheWriteDid) {
@@ -187,8 +270,8 @@ TEST(WritePacket, ZeroesOnlySensitivePacketsWhateverTheWriteDid) {
     ScriptedWriteStream stream{
         .executor = io.get_executor(), .accept = c.accept, .error = c.error, .error_after = 10};
     Bytes packet = original;
-    const auto written =
-        run_bounded(io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, c.sensitive));
+    const auto written = run_bounded(
+        io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, c.sensitive, kGenerous));
     EXPECT_EQ(written.has_value(), c.succeeds);
     EXPECT_EQ(std::all_of(packet.begin(), packet.end(), [](auto b) { return b == 0; }), c.zeroed);
     if (!c.zeroed) {
@@ -202,7 +285,8 @@ TEST(PacketEvents, NameThePacketItsLengthAndSensitivity) {
   asio::io_context io;
   ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 64};
   Bytes packet = from_hex("00000018 0200 E002 00000000 00000000 0000 7002 5EC2E7A5");
-  ASSERT_TRUE(run_bounded(io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, true)));
+  ASSERT_TRUE(run_bounded(
+      io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, true, kGenerous)));
   ASSERT_TRUE(read_from_peer(from_hex("00000014 0000 E008 00000000 00000000 0000 F002"), kCommandPackets));
   const std::vector<std::string> expected{
       "sending file-service packet packet=ifs.start-server length=24 sensitive=true",

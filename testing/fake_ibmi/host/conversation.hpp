@@ -24,12 +24,12 @@ class Conversation {
   virtual Answer answer(std::span<const std::uint8_t> request) = 0;
 };
 
-// What a planned fault makes of a request: nothing when none was planned; else the end of the
-// connection, or the failure reply with the fault's return code as the only reply.
+// What a planned fault makes of a request: nothing when none was planned; else no reply (the
+// connection ended or left open), or the failure reply with the fault's return code as the only reply.
 template <typename FailureReply>
 std::optional<Answer> fault_answer(const std::optional<Fault>& fault, FailureReply failure_reply) {
   if (!fault) return std::nullopt;
-  if (!fault->return_code) return Answer{.replies = {}, .close = true};
+  if (!fault->return_code) return Answer{.replies = {}, .close = fault->close};
   return Answer{.replies = {failure_reply(*fault->return_code)}};
 }
 

@@ -164,4 +164,9 @@ void FakeHost::drop_next(RequestKind kind) {
   state_->faults.push_back({kind, std::nullopt});
 }
 
+void FakeHost::set_silent(bool silent) {
+  const std::lock_guard lock(state_->mutex);
+  state_->silent = silent;
+}
+
 }  // namespace fake_ibmi

@@ -62,6 +62,9 @@ class FakeHost {
   void fail_next(RequestKind kind, std::uint32_t return_code);
   // The next request of the kind ends its connection, unanswered.
   void drop_next(RequestKind kind);
+  // While silent, every server reads its requests and answers none, leaving the connections open: an
+  // IBM i that has stopped answering.
+  void set_silent(bool silent);
 
   // Closes every connection and stops listening; the destructor does it when a test has not.
   void stop();

@@ -93,17 +93,19 @@ struct ServedRequest {
 std::ostream& operator<<(std::ostream& out, const ServedRequest& request);
 
 // A fault planned for the next request of a kind: a reply with this return code in place of the real
-// answer, or, without one, the end of the connection before any reply.
+// answer, or, without one, no reply at all and the connection ended (or left open, unanswered).
 struct Fault {
   RequestKind kind;
   std::optional<std::uint32_t> return_code;
+  bool close = true;
 };
 
 struct HostState {
   HostState(IfsTree initial_tree, HostSettings initial_settings)
       : tree(std::move(initial_tree)), settings(std::move(initial_settings)) {}
 
-  // Records a request and takes the fault planned for its kind, if there is one.
+  // Records a request and takes the fault planned for its kind, if there is one; while the host is
+  // silent, every request is left unanswered.
   std::optional<Fault> admit(Service service, RequestKind kind, std::string subject);
   Seed new_seed();
   std::uint32_t new_job_number() { return next_job_number++; }
@@ -113,6 +115,7 @@ struct HostState {
   HostSettings settings;
   std::vector<ServedRequest> served;
   std::deque<Fault> faults;
+  bool silent = false;
   std::uint32_t next_job_number = 100001;
   std::mt19937_64 random{std::random_device{}()};
 };

@@ -2,7 +2,8 @@
 // tree described in JSON (the built-in demo by default) with the sign-on, file and remote-command
 // servers on one address, prints one line when it is ready and stops on SIGINT, SIGTERM or the end
 // of its standard input. A Windows program under Wine can hand a native child files but no pipes, so
-// it can also be stopped by creating a file, and end with the process that started it.
+// it can also be stopped by creating a file, and end with the process that started it. While a
+// silence file exists, it reads requests and answers none, like an IBM i that stopped answering.
 #include <signal.h>
 #include <unistd.h>
 
@@ -28,9 +29,11 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: fake_ibmi_server [--address ADDRESS] [--tree FILE.json] [--signon-port N] [--file-port N]\n"
     "                        [--command-port N] [--keep-stdin] [--stop-file FILE] [--exit-with-parent]\n"
+    "                        [--silence-file FILE]\n"
     "Serves a fake IBM i on ADDRESS (127.0.0.2) at the IBM i ports (8476, 8473, 8475; 0 lets the system\n"
     "choose) until SIGINT, SIGTERM or the end of standard input (with --keep-stdin, signals only), once\n"
-    "FILE exists, or (with --exit-with-parent) once the process that started it has ended.\n";
+    "FILE exists, or (with --exit-with-parent) once the process that started it has ended. While the\n"
+    "silence file exists, requests are read and none is answered.\n";
 
 constexpr auto kWatchInterval = std::chrono::milliseconds(100);
 
@@ -40,6 +43,7 @@ struct Options {
   fake_ibmi::HostPorts ports = fake_ibmi::kIbmiPorts;
   bool watch_stdin = true;
   std::optional<std::string> stop_file;
+  std::optional<std::string> silence_file;
   bool exit_with_parent = false;
 };
 
@@ -78,6 +82,8 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
       options.tree = value;
     } else if (option == "--stop-file") {
       options.stop_file = value;
+    } else if (option == "--silence-file") {
+      options.silence_file = value;
     } else if (port != nullptr && port_of(value)) {
       *port = *port_of(value);
     } else {
@@ -89,19 +95,37 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
   return options;
 }
 
+bool exists(const std::optional<std::string>& file) {
+  return file && access(file->c_str(), F_OK) == 0;
+}
+
+void announce_silence(bool silent) {
+  std::printf(silent ? "fake IBM i fell silent\n" : "fake IBM i answers again\n");
+  std::fflush(stdout);
+}
+
+// Makes the host silent while the silence file exists, saying so on a line when that changes.
+void follow_silence_file(fake_ibmi::FakeHost& host, const Options& options, bool& silent) {
+  if (exists(options.silence_file) == silent) return;
+  silent = !silent;
+  host.set_silent(silent);
+  announce_silence(silent);
+}
+
 // Checks now and then whether the stop file exists or the parent has gone (the process is then
-// adopted by another), and stops `io` when either happens.
-void watch_stop_conditions(asio::io_context& io, asio::steady_timer& timer, const Options& options,
-                           pid_t parent) {
+// adopted by another), and stops `io` when either happens; follows the silence file meanwhile.
+void watch_files(asio::io_context& io, asio::steady_timer& timer, fake_ibmi::FakeHost& host,
+                 const Options& options, pid_t parent, bool& silent) {
   timer.expires_after(kWatchInterval);
-  timer.async_wait([&io, &timer, &options, parent](std::error_code error) {
+  timer.async_wait([&io, &timer, &host, &options, parent, &silent](std::error_code error) {
     if (error) return;
-    const bool stop_file_exists = options.stop_file && access(options.stop_file->c_str(), F_OK) == 0;
     const bool orphaned = options.exit_with_parent && getppid() != parent;
-    if (stop_file_exists || orphaned)
+    if (exists(options.stop_file) || orphaned) {
       io.stop();
-    else
-      watch_stop_conditions(io, timer, options, parent);
+      return;
+    }
+    follow_silence_file(host, options, silent);
+    watch_files(io, timer, host, options, parent, silent);
   });
 }
 
@@ -130,9 +154,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const fake_ibmi::HostPorts ports = host->ports();
+  // Silent from the first request on when the file is there already.
+  bool silent = exists(options->silence_file);
+  host->set_silent(silent);
   std::printf("fake IBM i ready: address=%s signon=%u file=%u command=%u\n", options->address.c_str(),
               unsigned{ports.signon}, unsigned{ports.file}, unsigned{ports.command});
   std::fflush(stdout);
+  if (silent) announce_silence(silent);
 
   asio::io_context io;
   asio::signal_set signals(io, SIGINT, SIGTERM);
@@ -148,7 +176,8 @@ int main(int argc, char** argv) {
     }).detach();
   }
   asio::steady_timer watch(io);
-  if (options->stop_file || options->exit_with_parent) watch_stop_conditions(io, watch, *options, getppid());
+  if (options->stop_file || options->exit_with_parent || options->silence_file)
+    watch_files(io, watch, *host, *options, getppid(), silent);
   io.run();
   host->stop();
   return 0;

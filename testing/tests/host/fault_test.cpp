@@ -102,5 +102,23 @@ TEST(FakeFaults, DropTheConnectionOfTheNextRequestOfTheKind) {
   EXPECT_EQ(read->size(), 23u);
 }
 
+TEST(FakeFaults, ASilentHostReadsRequestsAndAnswersNoneUntilItSpeaksAgain) {
+  HostSession session;
+  const auto sign_on = [&session] {
+    return session.run(morva::command::sign_on(session.host().address(), session.host().ports().signon,
+                                               kTestUser, morva::Secret(kTestPassword),
+                                               std::chrono::milliseconds(200)));
+  };
+  session.host().set_silent(true);
+  const auto unanswered = sign_on();
+  ASSERT_FALSE(unanswered);
+  EXPECT_EQ(unanswered.error().io_kind(), morva::IoErrorKind::timed_out) << unanswered.error().text();
+  EXPECT_EQ(session.host().count(RequestKind::signon_attributes), 1u);
+
+  session.host().set_silent(false);
+  const auto answered = sign_on();
+  EXPECT_TRUE(answered) << answered.error().text();
+}
+
 }  // namespace
 }  // namespace fake_ibmi::testing

@@ -186,6 +186,32 @@ TEST(FakeServerProgram, StopsOnceItsStopFileExists) {
   std::filesystem::remove(stop_file);
 }
 
+TEST(FakeServerProgram, AnswersNothingWhileItsSilenceFileExists) {
+  const auto silence_file =
+      std::filesystem::temp_directory_path() / ("fake_ibmi_silence_" + std::to_string(getpid()));
+  std::ofstream{silence_file};
+  std::vector<std::string> arguments = kAnyPorts;
+  arguments.insert(arguments.end(), {"--silence-file", silence_file.string()});
+  ServerProcess server(arguments);
+  const HostPorts ports = ready_ports(server);
+  EXPECT_EQ(server.read_line(), "fake IBM i fell silent");
+  asio::io_context io;
+  const auto unanswered = run_bounded(
+      io, morva::command::sign_on("127.0.0.1", ports.signon, "demo", morva::Secret(std::string_view("demo")),
+                                  std::chrono::milliseconds(200)));
+  ASSERT_FALSE(unanswered);
+  EXPECT_EQ(unanswered.error().io_kind(), morva::IoErrorKind::timed_out) << unanswered.error().text();
+
+  std::filesystem::remove(silence_file);
+  EXPECT_EQ(server.read_line(), "fake IBM i answers again");
+  EXPECT_TRUE(list_as(ports, "demo", "demo", "/home"));
+  std::ofstream{silence_file};
+  EXPECT_EQ(server.read_line(), "fake IBM i fell silent");
+  server.close_input();
+  EXPECT_EQ(server.wait(), 0);
+  std::filesystem::remove(silence_file);
+}
+
 TEST(FakeServerProgram, EndsWithTheProcessThatStartedIt) {
   // A shell starts the server and waits for its own input to end; the server outlives it briefly.
   std::string command = std::string(FAKE_IBMI_SERVER) + " --exit-with-parent --keep-stdin";

@@ -18,11 +18,11 @@ constexpr std::chrono::milliseconds kShutdownWaitLimit{30'000};
 
 std::atomic<bool> installed{false};
 
-// Never destroyed: the "ctrl-c" thread waits on it until the process ends, and tearing down a condition
-// variable that a thread still waits on corrupts the heap while the process exits.
+// Never destroyed: the detached thread that takes the events waits on it until the process ends, and
+// destroying a mutex or condition variable that a thread waits on is undefined.
 ConsoleEvents& console_events() {
-  static ConsoleEvents& events = *new ConsoleEvents(kShutdownWaitLimit);
-  return events;
+  static ConsoleEvents* const events = new ConsoleEvents(kShutdownWaitLimit);
+  return *events;
 }
 
 ConsoleEvent event_of(DWORD type) {

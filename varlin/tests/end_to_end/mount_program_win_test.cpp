@@ -46,11 +46,16 @@ std::expected<std::string, pipe_io::ExchangeFailure> ask_metadata_pipe(std::uint
 }
 
 // varlin.exe, started with `arguments` and the environment's MORVA_* and VARLIN_* replaced by `environment`.
-std::unique_ptr<RunningChild> start_mount(const std::wstring& arguments,
-                                          const std::vector<std::wstring>& environment = {
-                                              L"MORVA_PASSWORD=demo"}) {
-  return std::make_unique<RunningChild>(child_process::program_folder() + L"varlin.exe", arguments,
+std::unique_ptr<RunningChild> start_mount(
+    const std::wstring& arguments, const std::vector<std::wstring>& environment = {L"MORVA_PASSWORD=demo"},
+    const std::wstring& program = L"varlin.exe") {
+  return std::make_unique<RunningChild>(child_process::program_folder() + program, arguments,
                                         child_process::environment_block(environment));
+}
+
+// The copy of varlin.exe whose exchanges with the IBM i time out after 2 seconds without progress.
+std::unique_ptr<RunningChild> start_short_time_limit_mount(const std::wstring& arguments) {
+  return start_mount(arguments, {L"MORVA_PASSWORD=demo"}, L"varlin_short_time_limit.exe");
 }
 
 ChildRun stub_client(std::string_view mount_point, const std::wstring& arguments) {
@@ -71,8 +76,9 @@ class MountProgram : public ::testing::Test {
   }
 
   // A fake IBM i on `address`, failing the test when it does not serve.
-  std::unique_ptr<NativeFakeIbmi> serve_fake_ibmi(const std::string& address) {
-    auto fake = std::make_unique<NativeFakeIbmi>(address);
+  std::unique_ptr<NativeFakeIbmi> serve_fake_ibmi(
+      const std::string& address, NativeFakeIbmi::Start start = NativeFakeIbmi::Start::answering) {
+    auto fake = std::make_unique<NativeFakeIbmi>(address, start);
     EXPECT_TRUE(fake->ready()) << fake->failure();
     return fake;
   }
@@ -209,6 +215,42 @@ TEST_F(MountProgram, AMountPointInUseFailsWithItsStatus) {
   EXPECT_EQ(mount->wait(kMountTimeoutMs), 1u) << describe(*mount);
   EXPECT_EQ(mount->output(), "") << "no banner";
   EXPECT_TRUE(mount->errors().starts_with("Error: status error HRESULT 0xD0000035: ")) << describe(*mount);
+}
+
+TEST_F(MountProgram, AnIbmiThatNeverAnswersEndsTheStartUpWithAnError) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.8", NativeFakeIbmi::Start::silent);
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount = start_short_time_limit_mount(L"--host 127.0.83.8 --user DEMO --mount-point T:");
+  EXPECT_EQ(mount->wait(kMountTimeoutMs), 1u) << describe(*mount);
+  EXPECT_EQ(mount->output(), "") << "no banner";
+  EXPECT_EQ(mount->errors(),
+            "Error: I/O error TimedOut: timed out waiting for sign-on service at 127.0.83.8:8476\n");
+}
+
+TEST_F(MountProgram, AnIbmiThatFallsSilentFailsOperationsAndThePipeButNotTheStop) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.9");
+  ASSERT_TRUE(ibmi->ready());
+  const auto mount =
+      start_short_time_limit_mount(L"--host 127.0.83.9 --user DEMO --mount-point U: --mount-id 0x5117");
+  ASSERT_TRUE(mount->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*mount);
+  ASSERT_TRUE(ibmi->fall_silent());
+
+  // The member's description waits on the remote-command connection until the time limit.
+  const auto reply = ask_metadata_pipe(0x5117, R"("QSYS.LIB\\DEMOLIB\\QCLSRC\\HELLO.clp")");
+  ASSERT_TRUE(reply) << "no reply line on the metadata pipe";
+  EXPECT_TRUE(reply->starts_with(R"({"version":1,"mountId":"00005117","ok":false,"code":"connectionLost")"))
+      << *reply;
+
+  // A lookup waits on the file-service connection while the mount is told to stop.
+  RunningChild lookup(child_process::program_folder() + L"winfsp_stub_client.exe",
+                      L"U: stat \\home\\nothing");
+  Sleep(500);
+  mount->write_input("stop\n");
+  // It ends with STATUS_UNEXPECTED_NETWORK_ERROR at the time limit, and the stop then completes.
+  EXPECT_EQ(lookup.wait(kStopTimeoutMs), 1u);
+  EXPECT_TRUE(lookup.errors().starts_with("ERROR 0xC00000C4 ")) << lookup.errors();
+  EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
+  EXPECT_TRUE(mount->output().ends_with("Stopping mount...\n")) << describe(*mount);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ namespace end_to_end {
 namespace {
 
 constexpr DWORD kReadyTimeoutMs = 20'000;
+constexpr DWORD kSilenceTimeoutMs = 10'000;
 constexpr DWORD kStopTimeoutMs = 10'000;
 constexpr DWORD kPollMs = 50;
 constexpr unsigned short kSignonPort = 8476;
@@ -59,6 +60,17 @@ bool accepts_connections(const std::string& address) {
   return connected;
 }
 
+// Waits until the file holds `text`; false when it does not within the time or holds "fake_ibmi_server:".
+bool wait_for_text(const std::string& unix_path, std::string_view text, DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  std::string written;
+  while ((written = file_text(unix_path)).find(text) == std::string::npos) {
+    if (written.find("fake_ibmi_server:") != std::string::npos || GetTickCount64() > deadline) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string native_fake_ibmi_path() {
@@ -69,11 +81,14 @@ bool native_fake_ibmi_built() {
   return GetFileAttributesW(windows_path(native_fake_ibmi_path()).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-NativeFakeIbmi::NativeFakeIbmi(std::string address)
+NativeFakeIbmi::NativeFakeIbmi(std::string address, Start start)
     : address_(std::move(address)),
       stop_file_(std::string(WORK_DIR) + "/fake-ibmi-" + address_ + ".stop"),
+      silence_file_(std::string(WORK_DIR) + "/fake-ibmi-" + address_ + ".silence"),
       output_file_(std::string(WORK_DIR) + "/fake-ibmi-" + address_ + ".out") {
   DeleteFileW(windows_path(stop_file_).c_str());
+  DeleteFileW(windows_path(silence_file_).c_str());
+  if (start == Start::silent) create_file(silence_file_);
   SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
   const HANDLE output =
       CreateFileW(windows_path(output_file_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -85,7 +100,8 @@ NativeFakeIbmi::NativeFakeIbmi(std::string address)
   startup.hStdError = output;
   const std::wstring program = windows_path(native_fake_ibmi_path());
   std::wstring command = L"\"" + program + L"\" --address " + wide(address_) +
-                         L" --keep-stdin --exit-with-parent --stop-file \"" + wide(stop_file_) + L"\"";
+                         L" --keep-stdin --exit-with-parent --stop-file \"" + wide(stop_file_) +
+                         L"\" --silence-file \"" + wide(silence_file_) + L"\"";
   // Wine runs a Unix program as a process of its own, with no Windows process to wait on.
   PROCESS_INFORMATION process{};
   const BOOL created = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -100,15 +116,13 @@ NativeFakeIbmi::NativeFakeIbmi(std::string address)
     if (handle != nullptr) CloseHandle(handle);
   }
 
-  const ULONGLONG deadline = GetTickCount64() + kReadyTimeoutMs;
-  std::string written;
-  while ((written = file_text(output_file_)).find("fake IBM i ready") == std::string::npos) {
-    if (written.find("fake_ibmi_server:") != std::string::npos || GetTickCount64() > deadline) {
-      failure_ = "fake_ibmi_server on " + address_ + " is not ready: " + written;
-      return;
-    }
-    Sleep(kPollMs);
-  }
+  if (!wait_for_text(output_file_, "fake IBM i ready", kReadyTimeoutMs))
+    failure_ = "fake_ibmi_server on " + address_ + " is not ready: " + file_text(output_file_);
+}
+
+bool NativeFakeIbmi::fall_silent() {
+  create_file(silence_file_);
+  return wait_for_text(output_file_, "fake IBM i fell silent", kSilenceTimeoutMs);
 }
 
 NativeFakeIbmi::~NativeFakeIbmi() {
@@ -121,8 +135,8 @@ NativeFakeIbmi::~NativeFakeIbmi() {
     }
     Sleep(kPollMs);
   }
-  DeleteFileW(windows_path(stop_file_).c_str());
-  DeleteFileW(windows_path(output_file_).c_str());
+  for (const std::string* file : {&stop_file_, &silence_file_, &output_file_})
+    DeleteFileW(windows_path(*file).c_str());
 }
 
 }  // namespace end_to_end

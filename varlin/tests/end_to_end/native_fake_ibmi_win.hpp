@@ -16,7 +16,10 @@ std::string native_fake_ibmi_path();
 // remote-command servers on `address` at the IBM i ports, from construction until destruction.
 class NativeFakeIbmi {
  public:
-  explicit NativeFakeIbmi(std::string address);
+  // A silent one reads requests and answers none from the first on.
+  enum class Start { answering, silent };
+
+  explicit NativeFakeIbmi(std::string address, Start start = Start::answering);
   NativeFakeIbmi(const NativeFakeIbmi&) = delete;
   NativeFakeIbmi& operator=(const NativeFakeIbmi&) = delete;
   ~NativeFakeIbmi();
@@ -25,9 +28,13 @@ class NativeFakeIbmi {
   // Why it does not serve: what it wrote, or that it never said it was ready.
   const std::string& failure() const { return failure_; }
 
+  // Stops answering, like an IBM i that hangs; false when the server does not say that it did.
+  bool fall_silent();
+
  private:
   std::string address_;
   std::string stop_file_;
+  std::string silence_file_;
   std::string output_file_;
   std::string failure_;
 };

@@ -67,15 +67,18 @@ struct Clients {
   CommandClient command;
 };
 
-asio::awaitable<morva::Result<Clients>> connect_clients(std::string address, fake_ibmi::HostPorts ports) {
+asio::awaitable<morva::Result<Clients>> connect_clients(
+    std::string address, fake_ibmi::HostPorts ports,
+    std::chrono::milliseconds time_limit = morva::server::kExchangeTimeLimit) {
   morva::Secret password(fake_ibmi::kTestPassword);
-  auto credentials =
-      co_await morva::command::sign_on(address, ports.signon, fake_ibmi::kTestUser, std::move(password));
+  auto credentials = co_await morva::command::sign_on(address, ports.signon, fake_ibmi::kTestUser,
+                                                      std::move(password), time_limit);
   if (!credentials) co_return std::unexpected(credentials.error());
+  const morva::ifs::ConnectionLimits limits{.time_limit = time_limit};
   auto ifs = co_await IfsClient::connect(address, ports.file, credentials->user, credentials->password,
-                                         credentials->password_level);
+                                         credentials->password_level, limits);
   if (!ifs) co_return std::unexpected(ifs.error());
-  auto command = co_await CommandClient::connect(address, ports.command, *credentials);
+  auto command = co_await CommandClient::connect(address, ports.command, *credentials, time_limit);
   if (!command) co_return std::unexpected(command.error());
   co_return Clients{std::move(*ifs), std::move(*command)};
 }
@@ -300,6 +303,32 @@ TEST_F(FilePropertiesOnHost, GivesConnectionLostAndStoresNothingWhenTheIbmiFails
   host.clear_requests();
   EXPECT_TRUE(ask(kHello)) << "the connections still serve";
   EXPECT_THAT(host.requests(), Not(IsEmpty())) << "no failure was kept";
+}
+
+TEST_F(FilePropertiesOnHost, GivesConnectionLostWhenTheIbmiStopsAnswering) {
+  auto clients = runtime.block_on(connect_clients(host.address(), host.ports(), 300ms));
+  ASSERT_TRUE(clients) << clients.error().text();
+  state->command =
+      std::make_shared<ConnectionLock<CommandClient>>(runtime.executor(), std::move(clients->command));
+  host.clear_requests();
+  host.set_silent(true);
+  struct Case {
+    std::string path;
+    std::string error;  // a phrase of the event's error
+  };
+  const Case cases[] = {
+      {std::string(kHello), "timed out waiting for remote-command service at " + host.address()},
+      // The connection that timed out is not used again.
+      {"QSYS.LIB/DEVLIB.LIB/HELLO.PGM", "remote-command connection is unusable after a failed exchange"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    CapturedEvents events;
+    EXPECT_EQ(ask(c.path), kConnectionLost);
+    EXPECT_THAT(events.lines(), Contains(AllOf(StartsWith("IBM i member metadata is unavailable error="),
+                                               HasSubstr(c.error))));
+  }
+  EXPECT_EQ(host.requests().size(), 1u) << "one request, never answered";
 }
 
 // The test holds the remote-command connection while the handler queues for it, then queues itself;

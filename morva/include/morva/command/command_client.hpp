@@ -3,6 +3,7 @@
 #include "morva/command/command_request.hpp"
 #include "morva/command/receivers.hpp"
 #include "morva/error.hpp"
+#include "morva/server/time_limit.hpp"
 #include "morva/signon/credentials.hpp"
 
 #include <asio/awaitable.hpp>
@@ -15,12 +16,14 @@ namespace morva::command {
 
 // One authenticated connection to the remote-command server, used to call IBM i APIs. It serves one
 // caller at a time (its users serialise on a lock of their own). An exchange that fails while
-// sending or receiving leaves the stream out of step, so every later call fails at once instead of
-// reading a reply meant for an earlier request.
+// sending or receiving, a time-out included, leaves the stream out of step, so every later call fails
+// at once instead of reading a reply meant for an earlier request.
 class CommandClient {
  public:
-  static asio::awaitable<Result<CommandClient>> connect(std::string host, std::uint16_t port,
-                                                        const signon::SignonCredentials& credentials);
+  // Connecting and every later wait for the server fail as timed out past the time limit.
+  static asio::awaitable<Result<CommandClient>> connect(
+      std::string host, std::uint16_t port, const signon::SignonCredentials& credentials,
+      std::chrono::milliseconds time_limit = server::kExchangeTimeLimit);
 
   CommandClient(CommandClient&&) noexcept = default;
   CommandClient& operator=(CommandClient&&) noexcept = default;
@@ -45,8 +48,8 @@ class CommandClient {
  private:
   enum class State : std::uint8_t { ready, busy, broken };
 
-  CommandClient(asio::ip::tcp::socket stream, std::string job_name, std::uint32_t ccsid,
-                std::uint16_t datastream_level);
+  CommandClient(asio::ip::tcp::socket stream, server::TimeLimit time_limit, std::string job_name,
+                std::uint32_t ccsid, std::uint16_t datastream_level);
 
   // Sends the request and reads its one reply.
   asio::awaitable<Result<std::vector<std::uint8_t>>> call(CommandRequest request);
@@ -54,6 +57,7 @@ class CommandClient {
   std::uint16_t text_ccsid() const noexcept { return static_cast<std::uint16_t>(ccsid_); }
 
   asio::ip::tcp::socket stream_;
+  server::TimeLimit time_limit_;
   std::string job_name_;
   std::uint32_t ccsid_ = 0;
   std::uint16_t datastream_level_ = 0;

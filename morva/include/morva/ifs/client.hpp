@@ -5,10 +5,12 @@
 #include "morva/ifs/file_replies.hpp"
 #include "morva/ifs/request.hpp"
 #include "morva/secret.hpp"
+#include "morva/server/time_limit.hpp"
 
 #include <asio/awaitable.hpp>
 #include <asio/ip/tcp.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -25,16 +27,27 @@ struct WriteOptions {
   bool overwrite = false;
 };
 
+// How far one connection's exchanges may go; tests make the bounds small.
+struct ConnectionLimits {
+  // Connecting and every write or wait for reply bytes fail as timed out when they make no progress
+  // for this long.
+  std::chrono::milliseconds time_limit = server::kExchangeTimeLimit;
+  // A listing or attributes query answered by more replies than this fails; the rest of its chain is
+  // read and dropped, so the connection stays in step.
+  std::uint64_t max_chain_replies = 1 << 20;
+};
+
 // One authenticated connection to the IBM i file server. Exactly one caller uses it at a time.
 class IfsClient {
  public:
   // Opens the connection, proves the password with a substitute, starts the server job and agrees on
   // the CCSID and datastream level. The password is only borrowed.
   static asio::awaitable<Result<IfsClient>> connect(std::string host, std::uint16_t port, std::string user,
-                                                    const Secret& password, std::uint8_t password_level);
+                                                    const Secret& password, std::uint8_t password_level,
+                                                    ConnectionLimits limits = {});
   // Adopts a stream whose start-up sequence is already done.
   IfsClient(asio::ip::tcp::socket stream, std::string job_name, std::uint32_t data_block_size,
-            std::uint16_t ccsid, std::uint16_t datastream_level);
+            std::uint16_t ccsid, std::uint16_t datastream_level, ConnectionLimits limits = {});
 
   // Writes one request whole; a sensitive request's packet is wiped afterwards on every path.
   asio::awaitable<Result<void>> send_request(IfsRequest request);
@@ -86,7 +99,10 @@ class IfsClient {
   std::uint16_t datastream_level() const { return datastream_level_; }
 
  private:
-  explicit IfsClient(asio::ip::tcp::socket stream) : stream_(std::move(stream)) {}
+  IfsClient(asio::ip::tcp::socket stream, server::TimeLimit time_limit, std::uint64_t max_chain_replies)
+      : stream_(std::move(stream)),
+        time_limit_(std::move(time_limit)),
+        max_chain_replies_(max_chain_replies) {}
 
   asio::awaitable<Result<OpenReply>> open_for_read(std::string path);
   asio::awaitable<Result<std::uint64_t>> write_chunks(std::uint32_t file_handle, std::uint64_t start,
@@ -95,11 +111,14 @@ class IfsClient {
   friend class ReplyChain;
 
   asio::ip::tcp::socket stream_;
+  server::TimeLimit time_limit_;
+  std::uint64_t max_chain_replies_ = 0;
   std::string job_name_;
   std::uint32_t data_block_size_ = 0;
   std::uint16_t ccsid_ = 0;
   std::uint16_t datastream_level_ = 0;
-  // Cleared when a failure leaves the stream out of step; every later exchange then fails.
+  // Cleared when a failure (a time-out among them) leaves the stream out of step; every later exchange
+  // then fails.
   bool usable_ = true;
 };
 

@@ -4,9 +4,6 @@
 #include <asio/awaitable.hpp>
 #include <asio/buffer.hpp>
 #include <asio/error.hpp>
-#include <asio/experimental/as_tuple.hpp>
-#include <asio/read.hpp>
-#include <asio/use_awaitable.hpp>
 
 #include <algorithm>
 #include <array>
@@ -18,6 +15,7 @@
 #include "morva/error.hpp"
 #include "morva/log.hpp"
 #include "morva/server/packet_header.hpp"
+#include "morva/server/time_limit.hpp"
 #include "morva/wipe_on_exit.hpp"
 
 // Whole packets on a host-server stream. Templates over the stream so any Asio byte stream serves.
@@ -36,14 +34,19 @@ inline constexpr PacketChannel kFileServicePackets{
 inline constexpr PacketChannel kCommandPackets{"morva::command", "sending command packet",
                                                "received command packet", "IBM i packet"};
 
-// Writes until every byte is out; a write that accepts nothing is the error "write zero".
+// Writes until every byte is out; a write that accepts nothing is the error "write zero". Each write
+// has the time limit to take some bytes.
 template <typename Stream>
-asio::awaitable<Result<void>> write_all(Stream& stream, std::span<const std::uint8_t> bytes) {
+asio::awaitable<Result<void>> write_all(Stream& stream, std::span<const std::uint8_t> bytes,
+                                        const TimeLimit& limit) {
   std::uint64_t written = 0;
   while (written < bytes.size()) {
-    auto [error, count] =
-        co_await stream.async_write_some(asio::buffer(bytes.data() + written, bytes.size() - written),
-                                         asio::experimental::as_tuple(asio::use_awaitable));
+    const auto wrote = co_await within<std::size_t>(limit.duration, [&](auto token) {
+      return stream.async_write_some(asio::buffer(bytes.data() + written, bytes.size() - written),
+                                     std::move(token));
+    });
+    if (!wrote) co_return std::unexpected(timed_out("writing to", limit));
+    const auto [error, count] = *wrote;
     if (error) co_return std::unexpected(Error::system(error));
     if (count == 0) co_return std::unexpected(Error::io(IoErrorKind::write_zero, "write zero"));
     written += count;
@@ -56,22 +59,38 @@ asio::awaitable<Result<void>> write_all(Stream& stream, std::span<const std::uin
 template <typename Stream>
 asio::awaitable<Result<void>> write_packet(Stream& stream, const PacketChannel& channel,
                                            std::string_view name, std::span<std::uint8_t> packet,
-                                           bool sensitive) {
+                                           bool sensitive, const TimeLimit& limit) {
   // Also when the coroutine is dropped before the write ends.
   const WipeOnExit wipe_after(sensitive ? packet : std::span<std::uint8_t>{});
   log::debug(channel.target, channel.sent_event,
              {{"packet", name}, {"length", packet.size()}, {"sensitive", sensitive}});
-  co_return co_await write_all(stream, packet);
+  co_return co_await write_all(stream, packet, limit);
 }
 
-// Fills `bytes` completely; the stream ending first is the error "early eof".
+// Fills `bytes` completely; the stream ending first is the error "early eof". Bytes already received
+// are taken at once. A wait for more has the time limit, which runs anew whenever bytes arrive, so a
+// slow reply that keeps coming is not cut.
 template <typename Stream>
-asio::awaitable<Result<void>> read_exact(Stream& stream, std::span<std::uint8_t> bytes) {
-  auto [error, count] = co_await asio::async_read(stream, asio::buffer(bytes.data(), bytes.size()),
-                                                  asio::experimental::as_tuple(asio::use_awaitable));
-  if (error == asio::error::eof)
-    co_return std::unexpected(Error::io(IoErrorKind::unexpected_eof, "early eof"));
-  if (error) co_return std::unexpected(Error::system(error));
+asio::awaitable<Result<void>> read_exact(Stream& stream, std::span<std::uint8_t> bytes,
+                                         const TimeLimit& limit) {
+  std::uint64_t filled = 0;
+  while (filled < bytes.size()) {
+    const auto rest = asio::buffer(bytes.data() + filled, bytes.size() - filled);
+    std::error_code error;
+    std::size_t count = 0;
+    if (stream.available(error) > 0) {
+      count = stream.read_some(rest, error);
+    } else if (!error) {
+      const auto read = co_await within<std::size_t>(
+          limit.duration, [&](auto token) { return stream.async_read_some(rest, std::move(token)); });
+      if (!read) co_return std::unexpected(timed_out("waiting for", limit));
+      std::tie(error, count) = *read;
+    }
+    if (error == asio::error::eof)
+      co_return std::unexpected(Error::io(IoErrorKind::unexpected_eof, "early eof"));
+    if (error) co_return std::unexpected(Error::system(error));
+    filled += count;
+  }
   co_return Result<void>{};
 }
 
@@ -81,9 +100,11 @@ inline constexpr bool valid_packet_length(std::uint64_t length) {
 
 // Reads one whole packet, length field included, into a buffer of exactly its announced length.
 template <typename Stream>
-asio::awaitable<Result<std::vector<std::uint8_t>>> read_packet(Stream& stream, const PacketChannel& channel) {
+asio::awaitable<Result<std::vector<std::uint8_t>>> read_packet(Stream& stream, const PacketChannel& channel,
+                                                               const TimeLimit& limit) {
   std::array<std::uint8_t, 4> length_field{};
-  if (auto read = co_await read_exact(stream, length_field); !read) co_return std::unexpected(read.error());
+  if (auto read = co_await read_exact(stream, length_field, limit); !read)
+    co_return std::unexpected(read.error());
   const std::uint64_t length = std::uint64_t{length_field[0]} << 24 | std::uint64_t{length_field[1]} << 16 |
                                std::uint64_t{length_field[2]} << 8 | std::uint64_t{length_field[3]};
   if (!valid_packet_length(length)) {
@@ -92,7 +113,7 @@ asio::awaitable<Result<std::vector<std::uint8_t>>> read_packet(Stream& stream, c
   }
   std::vector<std::uint8_t> packet(length);
   std::copy(length_field.begin(), length_field.end(), packet.begin());
-  if (auto read = co_await read_exact(stream, std::span(packet).subspan(length_field.size())); !read) {
+  if (auto read = co_await read_exact(stream, std::span(packet).subspan(length_field.size()), limit); !read) {
     co_return std::unexpected(read.error());
   }
   log::debug(channel.target, channel.received_event, {{"length", length}});
