@@ -105,18 +105,23 @@ bool is_end_of_data(const asio::error_code& error) {
          error.value() == ERROR_PIPE_NOT_CONNECTED;
 }
 
-// Disconnects and closes the instance without a word: every wait on it ends, a drain's included.
-void drop(Pipe& pipe) {
+// Disconnects and closes the instance: every wait on it ends, a drain's included.
+void disconnect(Pipe& pipe) {
   if (!pipe.is_open()) return;
-  DisconnectNamedPipe(pipe.native_handle());
+  if (!DisconnectNamedPipe(pipe.native_handle())) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_PIPE_NOT_CONNECTED && error != static_cast<DWORD>(WSAENOTCONN))
+      morva::log::debug(kLogTarget, "metadata-pipe client disconnect failed",
+                        {{"error", morva::Error::system(system_error(error)).text()}});
+  }
   asio::error_code ignored;
   pipe.close(ignored);
 }
 
-// One connected instance. Aborting drops it, which ends any read, write or drain under way.
+// One connected instance. Aborting disconnects it, which ends any read, write or drain under way.
 struct Client {
   explicit Client(Pipe connected) : pipe(std::move(connected)), deadline(pipe.get_executor()) {}
-  ~Client() { drop(pipe); }
+  ~Client() { disconnect(pipe); }
 
   Pipe pipe;
   asio::steady_timer deadline;
@@ -204,18 +209,6 @@ asio::awaitable<morva::Result<void>> deliver_reply(std::shared_ptr<Client> clien
   co_return delivered;
 }
 
-void disconnect(Pipe& pipe) {
-  if (!pipe.is_open()) return;
-  if (!DisconnectNamedPipe(pipe.native_handle())) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_PIPE_NOT_CONNECTED && error != static_cast<DWORD>(WSAENOTCONN))
-      morva::log::debug(kLogTarget, "metadata-pipe client disconnect failed",
-                        {{"error", morva::Error::system(system_error(error)).text()}});
-  }
-  asio::error_code ignored;
-  pipe.close(ignored);
-}
-
 struct Server {
   Server(Strand executor, std::wstring wide_name, std::string text_name,
          std::shared_ptr<RequestHandler> request_handler, PipeServerLimits server_limits)
@@ -240,7 +233,7 @@ struct Server {
 
 void abort_client(Client& client) {
   client.cancel.emit(asio::cancellation_type::terminal);
-  drop(client.pipe);
+  disconnect(client.pipe);
   client.deadline.cancel();
 }
 
