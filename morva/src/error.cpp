@@ -72,6 +72,12 @@ Error Error::return_code(std::uint32_t code, std::string text) {
   return error;
 }
 
+Error Error::program_refused(std::uint32_t code, std::string text) {
+  Error error = message(std::move(text));
+  error.program_return_code_ = code;
+  return error;
+}
+
 Error Error::status(std::uint32_t hresult, std::string text) {
   Error error = message(std::move(text));
   error.hresult_ = hresult;

@@ -51,6 +51,14 @@ TEST(Error, ReturnCodeTravelsWithTheMessage) {
   EXPECT_FALSE(error.is_io());
 }
 
+TEST(Error, AProgramRefusalKeepsItsReturnCodeApartFromTheFileServers) {
+  const Error error = Error::program_refused(0x0500, "retrieve object description failed with 0x0500");
+  EXPECT_EQ(error.program_return_code(), 0x0500u);
+  EXPECT_EQ(error.return_code(), std::nullopt);
+  EXPECT_EQ(error.diagnostic(), "\"retrieve object description failed with 0x0500\"");
+  EXPECT_EQ(Error::return_code(2, "file not found: /a").program_return_code(), std::nullopt);
+}
+
 TEST(Error, StatusShowsItsHresult) {
   const Error error = Error::status(0xD0000034, "Object Name not found.");
   EXPECT_EQ(error.hresult(), 0xD0000034u);

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-// Collects the diagnostic events (message and fields, without line ends) while it lives; the last 64
-// are kept.
+// Collects the diagnostic events (message and fields, without line ends) of the level `lowest` and
+// above while it lives; the last 64 are kept.
 class CapturedEvents {
  public:
-  CapturedEvents() : previous_(spdlog::default_logger()) {
+  explicit CapturedEvents(spdlog::level::level_enum lowest = spdlog::level::debug)
+      : previous_(spdlog::default_logger()) {
     auto logger = std::make_shared<spdlog::logger>("captured", sink_);
     logger->set_formatter(
         std::make_unique<spdlog::pattern_formatter>("%v", spdlog::pattern_time_type::utc, ""));
-    logger->set_level(spdlog::level::debug);
+    logger->set_level(lowest);
     spdlog::set_default_logger(logger);
   }
   CapturedEvents(const CapturedEvents&) = delete;

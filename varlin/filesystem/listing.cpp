@@ -4,6 +4,7 @@
 #include <ranges>
 
 #include "filesystem/ifs_file_system.hpp"
+#include "morva/log.hpp"
 #include "morva/server/display_name.hpp"
 #include "morva/server/path_text.hpp"
 #include "morva/server/qsys_path.hpp"
@@ -88,9 +89,17 @@ StatusResult<std::vector<DirEntry>> IfsFileSystem::list_directory(std::string_vi
         auto described = with_command([&library, &object](CommandClient& client) {
           return client.retrieve_object_description(*library, object->object, object->type);
         });
-        if (!described) return std::unexpected(map_ifs_error(described.error()));
-        listed_entry.description = described->description;
-        listed_entry.object = std::move(*described);
+        if (described) {
+          listed_entry.description = described->description;
+          listed_entry.object = std::move(*described);
+        } else if (described.error().program_return_code()) {
+          // Users often lack authority to some objects of a library: those are listed as they are.
+          morva::log::warn(
+              kLogTarget, "listing IBM i object without its description",
+              {{"path", join_path(resolved, listed_entry.name)}, {"error", described.error().text()}});
+        } else {
+          return std::unexpected(map_ifs_error(described.error()));
+        }
       }
     }
 

@@ -31,19 +31,23 @@ std::string_view io_error_kind_name(IoErrorKind kind);
 
 // The library's error value: a message text, or an I/O error with its kind (and the system's error
 // code when a socket produced it), or a Windows status with its HRESULT. A file-server return code
-// travels with its message.
+// travels with its message, and so does the return code of a program call that the IBM i refused.
 class Error {
  public:
   static Error message(std::string text);
   static Error io(IoErrorKind kind, std::string text);
   static Error system(std::error_code code);
   static Error return_code(std::uint32_t code, std::string text);
+  static Error program_refused(std::uint32_t code, std::string text);
   static Error status(std::uint32_t hresult, std::string text);
 
   bool is_io() const noexcept { return io_kind_.has_value(); }
   std::optional<IoErrorKind> io_kind() const noexcept { return io_kind_; }
   std::error_code system_code() const noexcept { return system_code_; }
   std::optional<std::uint32_t> return_code() const noexcept { return return_code_; }
+  // Set only when the IBM i answered a program call with failure (the program ended in an escape
+  // message); a connection that failed or a reply that could not be read carries none.
+  std::optional<std::uint32_t> program_return_code() const noexcept { return program_return_code_; }
   std::optional<std::uint32_t> hresult() const noexcept { return hresult_; }
 
   // The message, or for a system error the system's text.
@@ -62,6 +66,7 @@ class Error {
   std::optional<IoErrorKind> io_kind_;
   std::error_code system_code_;
   std::optional<std::uint32_t> return_code_;
+  std::optional<std::uint32_t> program_return_code_;
   std::optional<std::uint32_t> hresult_;
 };
 

@@ -23,7 +23,9 @@ Result<std::span<const std::uint8_t>> check_program_reply(std::span<const std::u
 
   const auto return_code = ifs::read_u16(packet, 20);
   if (!return_code) return std::unexpected(return_code.error());
-  if (*return_code != 0) return fail(fmt::format("{} failed with 0x{:04X}", operation, *return_code));
+  if (*return_code != 0)
+    return std::unexpected(Error::program_refused(
+        *return_code, fmt::format("{} failed with 0x{:04X}", operation, *return_code)));
 
   const auto item_length = ifs::read_u32(packet, 24);
   if (!item_length) return std::unexpected(item_length.error());

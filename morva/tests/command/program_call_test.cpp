@@ -65,7 +65,8 @@ fake_ibmi::Bytes call_reply(std::string_view body) {
 struct ReplyCase {
   std::string name;
   std::vector<std::uint8_t> packet;
-  std::string error;  // empty: the receiver is "ABCD"
+  std::string error;                            // empty: the receiver is "ABCD"
+  std::optional<std::uint32_t> refused_with{};  // the return code of a call the IBM i refused
 };
 
 std::vector<ReplyCase> reply_cases() {
@@ -75,7 +76,7 @@ std::vector<ReplyCase> reply_cases() {
       {"ok", program_reply(receiver), ""},
       {"alternate reply id", program_reply(receiver, 0, 0x9003), ""},
       {"wrong reply id", program_reply(receiver, 0, 0x8001), "unexpected retrieve thing reply 0x8001"},
-      {"return code", program_reply(receiver, 0x0F01), "retrieve thing failed with 0x0F01"},
+      {"return code", program_reply(receiver, 0x0F01), "retrieve thing failed with 0x0F01", 0x0F01},
       {"header only", fake_ibmi::PacketBuilder(0xE008, 0x8003).build(), "missing 16-bit value at offset 20"},
       {"no header", from_hex("00000012 0000 E008 00000000 00000000 00"), "missing 16-bit value at offset 18"},
       {"no item", call_reply("0000 0000"), "missing 32-bit value at offset 24"},
@@ -104,6 +105,7 @@ TEST(CheckProgramReply, FindsTheReceiverOrSaysWhatIsWrong) {
     } else {
       ASSERT_FALSE(receiver.has_value()) << c.name;
       EXPECT_EQ(receiver.error().text(), c.error) << c.name;
+      EXPECT_EQ(receiver.error().program_return_code(), c.refused_with) << c.name;
     }
   }
 }

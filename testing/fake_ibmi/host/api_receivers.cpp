@@ -129,6 +129,7 @@ ApiResult object_description(const IfsTree& tree, std::string_view library, std:
     node = (*library_node)->child(std::string(object) + "." + bare_type);
   }
   if (!node || bare_type == "MBR") return std::unexpected(std::string(kObjectNotFound));
+  if (node->access_denied) return std::unexpected(std::string(kNotAuthorized));
   const std::string object_library = bare_type == "LIB" ? std::string("QSYS") : std::string(library);
   Receiver receiver(kObjd0200Length, ccsid);
   receiver.text(8, 10, node->object_name())

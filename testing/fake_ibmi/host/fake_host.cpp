@@ -164,6 +164,11 @@ void FakeHost::drop_next(RequestKind kind) {
   state_->faults.push_back({kind, std::nullopt});
 }
 
+void FakeHost::hang_next(RequestKind kind) {
+  const std::lock_guard lock(state_->mutex);
+  state_->faults.push_back({.kind = kind, .return_code = std::nullopt, .close = false});
+}
+
 void FakeHost::set_silent(bool silent) {
   const std::lock_guard lock(state_->mutex);
   state_->silent = silent;

@@ -5,7 +5,7 @@
 //
 // The servers run on a thread of their own. A test reads and changes the tree and the settings
 // through with_tree() and with_settings(), reads the record of the requests served, and plans faults
-// for coming requests: a reply with a chosen return code, or the end of the connection.
+// for coming requests: a reply with a chosen return code, the end of the connection, or no answer.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +62,8 @@ class FakeHost {
   void fail_next(RequestKind kind, std::uint32_t return_code);
   // The next request of the kind ends its connection, unanswered.
   void drop_next(RequestKind kind);
+  // The next request of the kind is never answered; its connection stays open.
+  void hang_next(RequestKind kind);
   // While silent, every server reads its requests and answers none, leaving the connections open: an
   // IBM i that has stopped answering.
   void set_silent(bool silent);

@@ -119,7 +119,8 @@ class IfsTree {
   // `type` without its '*', such as "PGM".
   IfsTree& add_object(std::string_view library, std::string_view object, std::string_view type,
                       ObjectInfo info = {});
-  // Makes every request that uses the path itself (not a listing of its parent) fail with "access denied".
+  // Makes every request that uses the path itself (not a listing of its parent) fail with "access
+  // denied"; the object description of a /QSYS.LIB object ends in the escape message "not authorized".
   IfsTree& deny_access(std::string_view path);
 
   Lookup lookup(std::string_view path) const;

@@ -86,6 +86,11 @@ TEST_F(FakeCommandService, DescribesObjects) {
       session.run(session.command().retrieve_object_description("DEVLIB", "HELLO", "SRVPGM"));
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error().text(), "retrieve object description failed with 0x0500");
+
+  session.host().with_tree([](IfsTree& tree) { tree.deny_access("/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"); });
+  const auto denied = session.run(session.command().retrieve_object_description("DEVLIB", "HELLO", "PGM"));
+  ASSERT_FALSE(denied) << "the user is not authorized to it";
+  EXPECT_EQ(denied.error().text(), "retrieve object description failed with 0x0500");
 }
 
 TEST_F(FakeCommandService, ReportsTheStorageFigures) {

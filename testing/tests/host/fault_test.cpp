@@ -102,21 +102,34 @@ TEST(FakeFaults, DropTheConnectionOfTheNextRequestOfTheKind) {
   EXPECT_EQ(read->size(), 23u);
 }
 
+// A sign-on that gives up after 200 ms.
+morva::Result<morva::signon::SignonCredentials> sign_on_briefly(HostSession& session) {
+  return session.run(morva::command::sign_on(session.host().address(), session.host().ports().signon,
+                                             kTestUser, morva::Secret(kTestPassword),
+                                             std::chrono::milliseconds(200)));
+}
+
+TEST(FakeFaults, LeaveTheNextRequestOfTheKindUnanswered) {
+  HostSession session;
+  session.host().hang_next(RequestKind::signon_attributes);
+  const auto unanswered = sign_on_briefly(session);
+  ASSERT_FALSE(unanswered);
+  EXPECT_EQ(unanswered.error().io_kind(), morva::IoErrorKind::timed_out) << unanswered.error().text();
+  const auto answered = sign_on_briefly(session);
+  EXPECT_TRUE(answered) << answered.error().text();
+  EXPECT_EQ(session.host().count(RequestKind::signon_attributes), 2u);
+}
+
 TEST(FakeFaults, ASilentHostReadsRequestsAndAnswersNoneUntilItSpeaksAgain) {
   HostSession session;
-  const auto sign_on = [&session] {
-    return session.run(morva::command::sign_on(session.host().address(), session.host().ports().signon,
-                                               kTestUser, morva::Secret(kTestPassword),
-                                               std::chrono::milliseconds(200)));
-  };
   session.host().set_silent(true);
-  const auto unanswered = sign_on();
+  const auto unanswered = sign_on_briefly(session);
   ASSERT_FALSE(unanswered);
   EXPECT_EQ(unanswered.error().io_kind(), morva::IoErrorKind::timed_out) << unanswered.error().text();
   EXPECT_EQ(session.host().count(RequestKind::signon_attributes), 1u);
 
   session.host().set_silent(false);
-  const auto answered = sign_on();
+  const auto answered = sign_on_briefly(session);
   EXPECT_TRUE(answered) << answered.error().text();
 }
 

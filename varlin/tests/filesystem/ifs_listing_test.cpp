@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "captured_events.hpp"
 #include "fake_host_mount.hpp"
 
 namespace varlin::filesystem {
@@ -73,6 +74,52 @@ TEST_F(ListDirectory, DescribesEachTypedObjectOfALibrary) {
                             .properties = {settings_area_properties()}}));
   EXPECT_EQ(fs->metadata_cache().get("/QSYS.LIB/DEVLIB.LIB/QCLSRC"), std::nullopt);
   EXPECT_FALSE(entry_asks("/QSYS.LIB/DEVLIB.LIB/HELLO.clp.pgm"));
+}
+
+// A user commonly lacks authority to some objects of a library; the IBM i then refuses their
+// descriptions, and the library still opens.
+TEST_F(ListDirectory, ListsAnObjectWhoseDescriptionTheIbmiRefusesUndescribedAndGoesOn) {
+  struct Case {
+    std::string what;
+    std::function<void(FakeHost&)> refuse;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"a failure return code", [](FakeHost& h) { h.fail_next(RequestKind::object_description, 0x0501); },
+       "retrieve object description failed with 0x0501"},
+      {"not authorized to the object",
+       [](FakeHost& h) {
+         h.with_tree([](IfsTree& tree) { tree.deny_access("/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"); });
+       },
+       "retrieve object description failed with 0x0500"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clock.advance(kTestLifetime);
+    c.refuse(host);
+    host.clear_requests();
+    const CapturedEvents warnings(spdlog::level::warn);
+    const auto listed = fs->list_directory("/QSYS.LIB/DEVLIB.LIB");
+    ASSERT_TRUE(listed);
+    EXPECT_THAT(names_of(*listed),
+                ElementsAre("CUSTOMERS", "HELLO.PGM", "QCLSRC", "QNEWSRC", "QTXTSRC", "SETTINGS.dtaara"));
+    EXPECT_THAT(
+        host.requests(),
+        ElementsAre(
+            file_request(RequestKind::list_attributes, "/QSYS.LIB/DEVLIB.LIB/*"),
+            command_request(RequestKind::object_description, "/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"),
+            command_request(RequestKind::object_description, "/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA")));
+    EXPECT_THAT(warnings.lines(), ElementsAre("listing IBM i object without its description "
+                                              "path=/QSYS.LIB/DEVLIB.LIB/HELLO.PGM error=" +
+                                              c.error));
+
+    EXPECT_EQ(fs->metadata_cache().get("/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"), std::nullopt);
+    EXPECT_EQ(fs->metadata_cache().get("/QSYS.LIB/DEVLIB.LIB/SETTINGS.dtaara"),
+              (MetadataResult{.path = "/QSYS.LIB/DEVLIB.LIB/SETTINGS.dtaara",
+                              .properties = {settings_area_properties()}}));
+    EXPECT_FALSE(entry_asks("/QSYS.LIB/DEVLIB.LIB/HELLO.PGM"));
+    EXPECT_FALSE(listing_asks("/QSYS.LIB/DEVLIB.LIB"));
+  }
 }
 
 TEST_F(ListDirectory, DescribesEachMemberOfASourceFileAsTheDirectoryNamesIt) {
@@ -162,8 +209,12 @@ TEST_F(ListDirectory, FailsWholeAndKeepsNothingWhenAnyStepFails) {
       {"member description refused",
        [](FakeHost& h) { h.fail_next(RequestKind::member_description, 0x0501); },
        "/QSYS.LIB/DEVLIB.LIB/QCLSRC", winfsp::kStatusUnexpectedNetworkError},
-      {"object description refused",
-       [](FakeHost& h) { h.fail_next(RequestKind::object_description, 0x0501); }, "/QSYS.LIB/DEVLIB.LIB",
+      {"object description answered without a receiver",
+       [](FakeHost& h) { h.fail_next(RequestKind::object_description, 0); }, "/QSYS.LIB/DEVLIB.LIB",
+       winfsp::kStatusUnexpectedNetworkError},
+      // Last, as it leaves the remote-command connection unusable.
+      {"object description's connection ends",
+       [](FakeHost& h) { h.drop_next(RequestKind::object_description); }, "/QSYS.LIB/DEVLIB.LIB",
        winfsp::kStatusUnexpectedNetworkError},
   };
   for (const Case& c : cases) {

@@ -54,5 +54,15 @@ TEST_F(SilentHost, QueuedOperationsFailWithTheirStatusAndTheConnectionIsNotUsedA
   EXPECT_EQ(host.requests().size(), 1u) << "the connection that timed out is not used again";
 }
 
+TEST_F(SilentHost, AnObjectDescriptionLeftUnansweredFailsTheLibraryListing) {
+  const auto fs = IfsFileSystem::connect(short_limit());
+  ASSERT_TRUE(fs) << fs.error().text();
+  host.hang_next(fake_ibmi::RequestKind::object_description);
+  EXPECT_EQ((*fs)->list_directory("/QSYS.LIB/DEVLIB.LIB"),
+            std::unexpected(winfsp::kStatusUnexpectedNetworkError));
+  EXPECT_EQ(host.count(fake_ibmi::RequestKind::object_description), 1u)
+      << "no object after it is asked about";
+}
+
 }  // namespace
 }  // namespace varlin::filesystem

@@ -34,7 +34,8 @@ std::vector<std::uint8_t> encode_program_call(std::string_view program,
                                               std::uint16_t datastream_level);
 
 // Checks a call-program reply and returns its receiver variable (the first parameter's data) as a
-// view into `packet`. `operation` names the call in the error texts.
+// view into `packet`. `operation` names the call in the error texts. A reply with a non-zero return
+// code, the IBM i's refusal of the call, gives an error that carries that code.
 Result<std::span<const std::uint8_t>> check_program_reply(std::span<const std::uint8_t> packet,
                                                           std::string_view operation);
 
