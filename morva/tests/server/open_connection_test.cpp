@@ -71,10 +71,11 @@ class HangingLookup {
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-// A runtime of one kind: it runs the connect to its end, then stops and is destroyed.
+// A runtime of one kind: it runs the connect to its end and then `meanwhile`, and stops and is destroyed.
 struct Runtime {
   std::string kind;
-  std::function<Result<tcp::socket>(Connect, const HangingLookup&)> run;
+  std::function<Result<tcp::socket>(Connect, const HangingLookup&, const std::function<void()>& meanwhile)>
+      run;
 };
 
 // Starts the connect on the runtime; `done` gets its outcome there.
@@ -87,7 +88,8 @@ void start(const asio::any_io_executor& runtime, Connect connect,
   asio::co_spawn(runtime, connect_and_report(std::move(connect), std::move(done)), asio::detached);
 }
 
-Result<tcp::socket> on_thread_pool(Connect connect, const HangingLookup& lookup) {
+Result<tcp::socket> on_thread_pool(Connect connect, const HangingLookup& lookup,
+                                   const std::function<void()>& meanwhile) {
   asio::thread_pool pool(2);
   std::promise<Result<tcp::socket>> outcome;
   auto connected = outcome.get_future();
@@ -95,12 +97,14 @@ Result<tcp::socket> on_thread_pool(Connect connect, const HangingLookup& lookup)
         [&outcome](Result<tcp::socket> result) { outcome.set_value(std::move(result)); });
   auto result = connected.get();
   EXPECT_FALSE(lookup.returned()) << "the connect ended while the lookup still hung";
+  meanwhile();
   pool.stop();
   pool.join();
   return result;
 }
 
-Result<tcp::socket> on_io_context(Connect connect, const HangingLookup& lookup) {
+Result<tcp::socket> on_io_context(Connect connect, const HangingLookup& lookup,
+                                  const std::function<void()>& meanwhile) {
   asio::io_context io;
   std::optional<Result<tcp::socket>> outcome;
   start(io.get_executor(), std::move(connect),
@@ -108,25 +112,46 @@ Result<tcp::socket> on_io_context(Connect connect, const HangingLookup& lookup) 
   io.run();  // until nothing is left to do
   EXPECT_FALSE(lookup.returned())
       << "the connect ended, and left no work behind, while the lookup still hung";
+  meanwhile();
+  io.restart();
+  io.run();  // what the lookup's end may have posted
   if (!outcome) return std::unexpected(Error::message("the connect did not end"));
   return std::move(*outcome);
 }
 
+const Runtime kRuntimes[] = {{"thread pool, as the mount's", on_thread_pool}, {"io_context", on_io_context}};
+
+void expect_timed_out(const Result<tcp::socket>& connected) {
+  ASSERT_FALSE(connected);
+  EXPECT_EQ(connected.error().io_kind(), IoErrorKind::timed_out);
+  EXPECT_EQ(connected.error().text(), "timed out connecting to file service at slow.example:8473");
+}
+
 TEST(OpenConnection, AHangingLookupTimesOutWithinTheLimitAndTheRuntimeStopsWhileItStillHangs) {
-  const Runtime runtimes[] = {{"thread pool, as the mount's", on_thread_pool}, {"io_context", on_io_context}};
-  for (const Runtime& runtime : runtimes) {
+  for (const Runtime& runtime : kRuntimes) {
     SCOPED_TRACE(runtime.kind);
     HangingLookup lookup;
     const auto connected =
-        runtime.run(open_connection("slow.example", 8473, kLimit, lookup.function()), lookup);
+        runtime.run(open_connection("slow.example", 8473, kLimit, lookup.function()), lookup, [] {});
     EXPECT_FALSE(lookup.returned()) << "the runtime stopped while the lookup still hung";
-    ASSERT_FALSE(connected);
-    EXPECT_EQ(connected.error().io_kind(), IoErrorKind::timed_out);
-    EXPECT_EQ(connected.error().text(), "timed out connecting to file service at slow.example:8473");
+    expect_timed_out(connected);
 
     // The lookup ends after its caller and its runtime are gone; the sanitizers watch what it touches.
     lookup.release();
     EXPECT_TRUE(lookup.ended_within(10s));
+  }
+}
+
+TEST(OpenConnection, ALookupThatEndsAfterTheConnectGaveUpIsDroppedWhileTheRuntimeRuns) {
+  for (const Runtime& runtime : kRuntimes) {
+    SCOPED_TRACE(runtime.kind);
+    HangingLookup lookup;
+    const auto end_lookup = [&lookup] {
+      lookup.release();
+      EXPECT_TRUE(lookup.ended_within(10s));
+    };
+    expect_timed_out(
+        runtime.run(open_connection("slow.example", 8473, kLimit, lookup.function()), lookup, end_lookup));
   }
 }
 
