@@ -77,6 +77,7 @@ asio::awaitable<Result<Endpoints>> look_up(std::string host, std::uint16_t port,
       asio::use_service<RuntimeLiveness>(asio::query(executor, asio::execution::context)).liveness();
   std::error_code not_started;
   try {
+    // The thread's executor tracks no work, so that it keeps the runtime neither running nor alive.
     std::thread([host = std::move(host), port, lookup = std::move(lookup), runtime,
                  executor = asio::prefer(executor, asio::execution::outstanding_work.untracked),
                  waiter = std::weak_ptr(waiter)]() mutable {
