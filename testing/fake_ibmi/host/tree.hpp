@@ -1,8 +1,9 @@
 // The objects of a fake IBM i: the integrated file system's directories and stream files and, under
 // "/QSYS.LIB", libraries, database files with their members, and other typed objects.
 //
-// Names are matched ignoring ASCII case, as the IBM i does in the root and QSYS.LIB file systems; a
-// name keeps the case it was made with, and names made in QSYS.LIB are upper case. A node's name in
+// Names are matched ignoring case, as the IBM i does in the root and QSYS.LIB file systems, and
+// exactly in /QOpenSys and below it; a name keeps the case it was made with, and names made in
+// QSYS.LIB are upper case. A node's name in
 // the file system carries the QSYS type suffix: "MYLIB.LIB", "QCLSRC.FILE", "HELLO.MBR", "HELLO.PGM".
 //
 // The builder functions serve tests and tree files: they throw std::invalid_argument, naming the path,
@@ -50,6 +51,7 @@ struct Node {
   Bytes data;  // a stream file's bytes; a member's records, each record length - 12 bytes of text
   bool access_denied = false;
   std::vector<std::shared_ptr<Node>> children;
+  bool exact_names = false;  // children are told apart by case, as in /QOpenSys
 
   // /QSYS.LIB objects.
   ObjectInfo object;
@@ -62,7 +64,7 @@ struct Node {
   unsigned write_handles = 0;
 
   bool is_directory() const;
-  // The child of this name, matched ignoring ASCII case.
+  // The child of this name: matched ignoring case, or exactly where names are.
   std::shared_ptr<Node> child(std::string_view child_name) const;
   // A QSYS name without its type suffix, and the type ("LIB", "FILE", "MBR", "PGM", ...).
   std::string object_name() const;
@@ -145,6 +147,8 @@ class IfsTree {
 
  private:
   std::shared_ptr<Node> add(std::string_view parent_path, std::shared_ptr<Node> node);
+  // A directory of the root file system, or of /QOpenSys, whose names are told apart by case.
+  std::shared_ptr<Node> new_directory(const Node& parent, std::string_view name) const;
 
   std::shared_ptr<Node> root_;
   std::shared_ptr<Node> qsys_;
