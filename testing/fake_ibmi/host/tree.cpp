@@ -33,28 +33,6 @@ bool is_ascii(std::string_view text) {
   return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Upper case by glibc's Unicode tables: a source of case independent of the client's own tables.
-char32_t unicode_upper(char32_t c) {
-  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
-  if (!unicode) return c < 0x80 ? static_cast<char32_t>(upper(static_cast<char>(c))) : c;
-  return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode));
-}
-
-// Names as the root and QSYS.LIB file systems compare them: without case, for every letter that has
-// one. Bytes that are not UTF-8 compare ignoring ASCII case only.
-bool same_name(std::string_view a, std::string_view b) {
-  const auto ascii_equal = [&] {
-    return a.size() == b.size() &&
-           std::ranges::equal(a, b, [](char x, char y) { return upper(x) == upper(y); });
-  };
-  if (is_ascii(a) && is_ascii(b)) return ascii_equal();
-  const auto x = code_points(a);
-  const auto y = code_points(b);
-  if (!x || !y) return ascii_equal();
-  return std::ranges::equal(*x, *y,
-                            [](char32_t p, char32_t q) { return unicode_upper(p) == unicode_upper(q); });
-}
-
 std::vector<std::string_view> components(std::string_view path) {
   std::vector<std::string_view> parts;
   while (!path.empty()) {
@@ -130,6 +108,25 @@ std::string qsys_path(std::string_view library, std::string_view file, std::stri
   if (!file.empty()) path += fmt::format("/{}.FILE", file);
   if (!member.empty()) path += fmt::format("/{}.MBR", member);
   return path;
+}
+
+char32_t unicode_upper(char32_t c) {
+  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+  if (!unicode) return c < 0x80 ? static_cast<char32_t>(upper(static_cast<char>(c))) : c;
+  return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode));
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+  const auto ascii_equal = [&] {
+    return a.size() == b.size() &&
+           std::ranges::equal(a, b, [](char x, char y) { return upper(x) == upper(y); });
+  };
+  if (is_ascii(a) && is_ascii(b)) return ascii_equal();
+  const auto x = code_points(a);
+  const auto y = code_points(b);
+  if (!x || !y) return ascii_equal();
+  return std::ranges::equal(*x, *y,
+                            [](char32_t p, char32_t q) { return unicode_upper(p) == unicode_upper(q); });
 }
 
 bool Node::is_directory() const {

@@ -28,6 +28,12 @@ inline constexpr std::uint16_t kStreamFileCcsid = 1208;
 // A time as the IBM i writes it in object descriptions: CYYMMDDHHMMSS, the century digit 1 for 20xx.
 std::string qsys_timestamp(std::uint32_t seconds);
 
+// Upper case by glibc's Unicode tables: a source of case independent of the client's own tables.
+char32_t unicode_upper(char32_t c);
+// Names as the root and QSYS.LIB file systems compare them: without case, for every letter that has
+// one. Bytes that are not UTF-8 compare ignoring ASCII case only.
+bool same_name(std::string_view a, std::string_view b);
+
 enum class NodeKind : std::uint8_t { directory, stream_file, library, database_file, member, object };
 
 // What an object description (QUSROBJD) tells of a /QSYS.LIB object besides its name and type.
