@@ -2,8 +2,8 @@
 """Writes morva/src/ccsid/unicode_tables.cpp from Debian's Unicode Character Database (unicode-data).
 
 Tables: the full upper-case mapping (the simple mapping of UnicodeData.txt, replaced by the unconditional
-mappings of SpecialCasing.txt), the simple lower-case mapping and the White_Space property of
-PropList.txt. With --check nothing is written: the exit status says whether the checked-in file is what
+mappings of SpecialCasing.txt), the simple lower-case mapping, the simple case folding of CaseFolding.txt
+(its mappings of status C and S) and the White_Space property of PropList.txt. With --check nothing is written: the exit status says whether the checked-in file is what
 the data gives.
 """
 
@@ -67,6 +67,15 @@ def read_special_upper(lines, simple_upper):
     return special
 
 
+def read_simple_folding(lines):
+    """The common and simple case foldings: one code point to one."""
+    folding = {}
+    for fields in data_fields(lines):
+        if fields[1] in ("C", "S"):
+            folding[int(fields[0], 16)] = int(fields[2], 16)
+    return folding
+
+
 def read_white_space(lines):
     ranges = []
     for fields in data_fields(lines):
@@ -106,13 +115,16 @@ def rows(items, per_line):
 def generate(unicode_dir):
     unicode_data = read_lines(unicode_dir / "UnicodeData.txt")
     special_casing = read_lines(unicode_dir / "SpecialCasing.txt")
+    case_folding = read_lines(unicode_dir / "CaseFolding.txt")
     prop_list = read_lines(unicode_dir / "PropList.txt")
     version = version_of(prop_list, "PropList")
-    if version_of(special_casing, "SpecialCasing") != version:
-        sys.exit("SpecialCasing.txt and PropList.txt are of different Unicode versions")
+    for name, lines in (("SpecialCasing", special_casing), ("CaseFolding", case_folding)):
+        if version_of(lines, name) != version:
+            sys.exit(f"{name}.txt and PropList.txt are of different Unicode versions")
 
     simple_upper, simple_lower = read_unicode_data(unicode_data)
     special_upper = read_special_upper(special_casing, simple_upper)
+    simple_folding = read_simple_folding(case_folding)
     white_space = read_white_space(prop_list)
 
     def delta_table(mapping):
@@ -164,6 +176,10 @@ constexpr DeltaRange kSimpleLower[] = {{
 {delta_table(simple_lower)}
 }};
 
+constexpr DeltaRange kSimpleFolding[] = {{
+{delta_table(simple_folding)}
+}};
+
 constexpr SpecialUpper kSpecialUpper[] = {{
 {rows(special_rows, 2)}
 }};
@@ -202,6 +218,10 @@ UpperMapping to_upper_full(char32_t code_point) {{
 
 char32_t to_lower(char32_t code_point) {{
   return map_by_delta(kSimpleLower, code_point);
+}}
+
+char32_t fold_case(char32_t code_point) {{
+  return map_by_delta(kSimpleFolding, code_point);
 }}
 
 bool is_white_space(char32_t code_point) {{

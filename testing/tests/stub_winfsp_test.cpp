@@ -101,7 +101,7 @@ TEST_F(StubMount, ShowsTheParametersItWasCreatedWith) {
   winfsp.set_operation_guard_strategy(file_system, FSP_FILE_SYSTEM_OPERATION_GUARD_STRATEGY_COARSE);
   EXPECT_EQ(run({"params"}),
             "OK\nversion=0\nserial=0x00001A2B\nfile-info-timeout=30000\ndir-info-timeout=30000\n"
-            "timeout-valid-flags=0x00000000\nflags=0x20013007\nfile-system-name=VARLIN\nprefix-empty=true\n"
+            "timeout-valid-flags=0x00000000\nflags=0x00013007\nfile-system-name=VARLIN\nprefix-empty=true\n"
             "guard-strategy=coarse\ndebug-log=0xFFFFFFFF\nmount-point=M:\n");
 }
 

@@ -81,7 +81,7 @@ TEST_F(StubbedMount, ClientListsReadsAndDescribes) {
   const ChildRun params = run(L"params");
   EXPECT_EQ(params.output,
             "version=0\nserial=0x00001A2B\nfile-info-timeout=30000\ndir-info-timeout=30000\n"
-            "timeout-valid-flags=0x00000000\nflags=0x20013007\nfile-system-name=VARLIN\nprefix-empty=true\n"
+            "timeout-valid-flags=0x00000000\nflags=0x00013007\nfile-system-name=VARLIN\nprefix-empty=true\n"
             "guard-strategy=fine\ndebug-log=0x00000000\nmount-point=" +
                 mount_point + "\n");
 }

@@ -92,6 +92,15 @@ StatusResult<std::uint64_t> IfsFileSystem::write_range(std::string_view path, st
   return *written;
 }
 
+StatusResult<morva::ifs::WrittenRange> IfsFileSystem::append_range(std::string_view path,
+                                                                   std::span<const std::uint8_t> bytes) {
+  const std::string resolved = morva::server::resolve_remote_path(path);
+  auto appended = with_ifs([&](IfsClient& client) { return client.append(resolved, bytes); });
+  if (!appended) return std::unexpected(map_ifs_error(appended.error()));
+  invalidate_path(path);
+  return *appended;
+}
+
 StatusResult<void> IfsFileSystem::set_remote_size(std::string_view path, std::uint64_t size) {
   const std::string resolved = morva::server::resolve_remote_path(path);
   auto truncated = with_ifs([&](IfsClient& client) { return client.truncate(resolved, size); });

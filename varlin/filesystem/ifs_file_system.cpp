@@ -2,6 +2,7 @@
 
 #include <asio/use_awaitable.hpp>
 
+#include "filesystem/renamed_path.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
@@ -153,12 +154,11 @@ void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_vie
   for (const auto& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
     std::string& path = handle->file.path;
-    if (!is_at_or_below(path, from)) continue;
-    const std::string_view rest = std::string_view(path).substr(from.size());
-    std::string moved = to == "/" && !rest.empty() ? std::string(rest) : std::string(to) + std::string(rest);
+    auto moved = renamed_path(path, from, to);
+    if (!moved) continue;
     morva::log::debug(kLogTarget, "updated open handle after rename",
-                      {{"old_path", path}, {"new_path", moved}});
-    path = std::move(moved);
+                      {{"old_path", path}, {"new_path", *moved}});
+    path = std::move(*moved);
   }
 }
 

@@ -141,6 +141,9 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
                                                      std::uint32_t length);
   StatusResult<std::uint64_t> write_range(std::string_view path, std::uint64_t offset,
                                           std::span<const std::uint8_t> bytes);
+  // At the end of the file as the IBM i holds it, which other programs may have moved.
+  StatusResult<morva::ifs::WrittenRange> append_range(std::string_view path,
+                                                      std::span<const std::uint8_t> bytes);
   StatusResult<void> set_remote_size(std::string_view path, std::uint64_t size);
   StatusResult<void> create_directory(std::string_view path);
   StatusResult<void> remove_path(std::string_view path);

@@ -1,13 +1,9 @@
 #include "filesystem/metadata_cache.hpp"
 
-#include <algorithm>
-#include <functional>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 
-#include "filesystem/keyed_hash.hpp"
-#include "filesystem/spellings.hpp"
+#include "filesystem/spelling_map.hpp"
 #include "metadata_pipe/object_properties.hpp"
 
 namespace varlin::filesystem {
@@ -25,7 +21,7 @@ struct MetadataCache::Map {
 
   MonotonicClock clock;
   std::mutex mutex;
-  std::unordered_map<std::string, Stored, RandomlyKeyedHash, std::equal_to<>> entries;
+  SpellingMap<Stored> entries;
 };
 
 namespace {
@@ -53,10 +49,10 @@ MetadataCache::MetadataCache(Lifetime ttl, MonotonicClock clock)
 std::optional<MetadataResult> MetadataCache::get(std::string_view path) const {
   const std::string key = cache_key(path);
   std::lock_guard lock(map_->mutex);
-  const auto found = map_->entries.find(key);
-  if (found == map_->entries.end()) return std::nullopt;
-  if (is_fresh(found->second.stored_at, map_->clock(), ttl_)) return found->second.result;
-  map_->entries.erase(found);
+  const auto* found = map_->entries.find(key);
+  if (!found) return std::nullopt;
+  if (is_fresh(found->stored_at, map_->clock(), ttl_)) return found->result;
+  map_->entries.erase_spelling(key);
   return std::nullopt;
 }
 
@@ -77,21 +73,20 @@ void MetadataCache::touch(std::span<const std::string> paths) {
   const MonotonicTime now = map_->clock();
   std::lock_guard lock(map_->mutex);
   for (const auto& path : paths) {
-    if (auto found = map_->entries.find(cache_key(path)); found != map_->entries.end())
-      found->second.stored_at = now;
+    if (auto* found = map_->entries.find(cache_key(path))) found->stored_at = now;
   }
 }
 
 void MetadataCache::remove(std::string_view path) {
-  const Spellings object(cache_key(path));
+  const std::string key = cache_key(path);
   std::lock_guard lock(map_->mutex);
-  erase_spellings(map_->entries, object);
+  map_->entries.erase_object(key);
 }
 
 void MetadataCache::invalidate_tree(std::string_view path) {
-  const Spellings top(cache_key(path));
+  const std::string key = cache_key(path);
   std::lock_guard lock(map_->mutex);
-  erase_spellings_at_or_below(map_->entries, top);
+  map_->entries.erase_at_or_below(key);
 }
 
 std::string cache_key(std::string_view path) {

@@ -30,7 +30,7 @@ class MetadataCache {
   // Renews the entries under these paths; paths without an entry are passed over.
   void touch(std::span<const std::string> paths);
 
-  // Drops the path, under each of its spellings inside /QSYS.LIB.
+  // Drops the path, under each spelling that names the same object.
   void remove(std::string_view path);
   // Drops the path and everything below it, under each of its spellings.
   void invalidate_tree(std::string_view path);

@@ -1,22 +1,19 @@
 #pragma once
 
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "filesystem/clock.hpp"
-#include "filesystem/keyed_hash.hpp"
-#include "filesystem/spellings.hpp"
+#include "filesystem/spelling_map.hpp"
 
 namespace varlin::filesystem {
 
 // Values by remote path (exact bytes), each used while younger than the lifetime. An expired value
 // stays until a lookup finds it, an insert replaces it or an invalidation drops it; an invalidation
-// drops the other spellings of a path inside /QSYS.LIB too.
+// drops every spelling of the path that names the same object on the IBM i.
 template <typename Value>
 class TimedCache {
  public:
@@ -24,10 +21,10 @@ class TimedCache {
 
   std::optional<Value> fresh(std::string_view path) {
     std::lock_guard lock(mutex_);
-    const auto found = values_.find(path);
-    if (found == values_.end()) return std::nullopt;
-    if (is_fresh(found->second.second, clock_(), lifetime_)) return found->second.first;
-    values_.erase(found);
+    const auto* found = values_.find(path);
+    if (!found) return std::nullopt;
+    if (is_fresh(found->second, clock_(), lifetime_)) return found->first;
+    values_.erase_spelling(path);
     return std::nullopt;
   }
 
@@ -50,23 +47,20 @@ class TimedCache {
 
   // Drops the value under every spelling of the path, or every value at or below one.
   void remove(std::string_view path) {
-    const Spellings object(path);
     std::lock_guard lock(mutex_);
-    erase_spellings(values_, object);
+    values_.erase_object(path);
   }
 
   void remove_at_or_below(std::string_view path) {
-    const Spellings object(path);
     std::lock_guard lock(mutex_);
-    erase_spellings_at_or_below(values_, object);
+    values_.erase_at_or_below(path);
   }
 
  private:
   Lifetime lifetime_;
   MonotonicClock clock_;
   std::mutex mutex_;
-  std::unordered_map<std::string, std::pair<Value, MonotonicTime>, RandomlyKeyedHash, std::equal_to<>>
-      values_;
+  SpellingMap<std::pair<Value, MonotonicTime>> values_;
 };
 
 }  // namespace varlin::filesystem

@@ -11,7 +11,9 @@ namespace varlin {
 std::uint32_t info_timeout_ms(std::uint32_t cache_ttl_seconds);
 
 // The volume parameters of a mount: its serial number is the mount id, its time-outs follow the cache
-// lifetime, names are case-sensitive and the file context WinFsp passes back is the one open gave.
+// lifetime, names are case-sensitive, deletes and renames keep the classic rules, and the file context
+// WinFsp passes back is the one open gave. With the largest time-out cached data are flushed before
+// Cleanup.
 winfsp::FSP_FSCTL_VOLUME_PARAMS mount_volume_params(std::uint32_t mount_id, std::uint32_t cache_ttl_seconds);
 
 // WinFsp's debug-log mask: every request kind with `verbose`, none without.

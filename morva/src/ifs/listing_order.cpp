@@ -12,18 +12,7 @@ namespace morva::ifs {
 namespace {
 
 std::string lower_case(std::string_view name) {
-  std::string lowered;
-  lowered.reserve(name.size());
-  for (std::size_t at = 0; at < name.size();) {
-    const ccsid::Utf8Step step = ccsid::read_utf8(name, at);
-    if (step.kind == ccsid::Utf8Step::Kind::character) {
-      ccsid::append_utf8(lowered, ccsid::to_lower(step.code_point));
-    } else {
-      lowered.append(name.substr(at, step.length));
-    }
-    at += step.length;
-  }
-  return lowered;
+  return ccsid::map_code_points(name, ccsid::to_lower);
 }
 
 }  // namespace

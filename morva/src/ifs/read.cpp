@@ -38,14 +38,6 @@ Result<void> take_read_reply(Packet packet, std::uint32_t count, std::string_vie
 
 }  // namespace
 
-asio::awaitable<Result<OpenReply>> IfsClient::open_for_read(std::string path) {
-  IfsRequest request = OpenFile{path, ccsid_, datastream_level_};
-  if (auto sent = co_await send_request(std::move(request)); !sent) co_return std::unexpected(sent.error());
-  const auto packet = co_await receive_reply();
-  if (!packet) co_return std::unexpected(packet.error());
-  co_return parse_open_reply(*packet, datastream_level_, path);
-}
-
 asio::awaitable<Result<std::vector<std::uint8_t>>> IfsClient::read_handle(std::uint32_t file_handle,
                                                                           std::uint64_t offset,
                                                                           std::uint32_t count,

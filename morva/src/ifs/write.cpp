@@ -14,11 +14,20 @@ namespace {
 
 constexpr std::uint64_t kLargestTruncateBeforeLargeFiles = 0x7FFFFFFF;
 
+// Whether a missing file is made, and whether an existing one is kept, emptied or refused.
+enum OpenOption : std::uint16_t {
+  kCreateOrOpen = 1,
+  kCreateOrReplace = 2,
+  kCreateOnly = 4,
+  kOpenExisting = 8,
+  kReplaceExisting = 16,
+};
+
 // The open option of a write: create and/or replace, with or without a given position.
 Result<std::uint16_t> open_option(const WriteOptions& options) {
-  if (options.create && options.overwrite) return options.offset ? 1 : 2;
-  if (options.create) return 4;
-  if (options.overwrite) return options.offset ? 8 : 16;
+  if (options.create && options.overwrite) return options.offset ? kCreateOrOpen : kCreateOrReplace;
+  if (options.create) return kCreateOnly;
+  if (options.overwrite) return options.offset ? kOpenExisting : kReplaceExisting;
   return fail("ifs/write requires create or overwrite to be enabled");
 }
 
@@ -58,15 +67,31 @@ asio::awaitable<Result<std::uint64_t>> IfsClient::write(std::string path, std::s
   const auto option = open_option(options);
   if (!option) co_return std::unexpected(option.error());
 
-  IfsRequest open = OpenFileForWrite{normalized, ccsid_, datastream_level_, *option};
-  if (auto sent = co_await send_request(std::move(open)); !sent) co_return std::unexpected(sent.error());
-  const auto packet = co_await receive_reply();
-  if (!packet) co_return std::unexpected(packet.error());
-  const auto opened = parse_open_reply(*packet, datastream_level_, normalized);
+  const auto opened = co_await open_for_write(normalized, *option);
   if (!opened) co_return std::unexpected(opened.error());
-
   auto written = co_await write_chunks(opened->file_handle, start, bytes, normalized);
   co_return co_await close_after(*this, opened->file_handle, std::move(normalized), std::move(written));
+}
+
+asio::awaitable<Result<WrittenRange>> IfsClient::append(std::string path,
+                                                        std::span<const std::uint8_t> bytes) {
+  std::string normalized = server::normalize_remote_path(path);
+  if (auto allowed = server::ensure_not_root(normalized); !allowed)
+    co_return std::unexpected(allowed.error());
+  const auto opened = co_await open_for_write(normalized, kOpenExisting);
+  if (!opened) co_return std::unexpected(opened.error());
+
+  const std::uint64_t start = opened->size;
+  Result<WrittenRange> appended;
+  if (auto checked = check_offset_range(start, bytes.size(), datastream_level_, "write offset overflow");
+      !checked) {
+    appended = std::unexpected(checked.error());
+  } else if (auto written = co_await write_chunks(opened->file_handle, start, bytes, normalized); !written) {
+    appended = std::unexpected(written.error());
+  } else {
+    appended = WrittenRange{.offset = start, .count = *written};
+  }
+  co_return co_await close_after(*this, opened->file_handle, std::move(normalized), std::move(appended));
 }
 
 asio::awaitable<Result<std::uint64_t>> IfsClient::write_file(std::string path,

@@ -53,6 +53,32 @@ TEST(UnicodeTables, LowerCaseIsTheSimpleMapping) {
   }
 }
 
+TEST(UnicodeTables, CaseFoldingIsTheSimpleFolding) {
+  const struct {
+    char32_t code_point;
+    char32_t folded;
+  } cases[] = {
+      {U'A', U'a'},
+      {U'a', U'a'},
+      {U'\u00C5', U'\u00E5'},  // A with ring above
+      {U'\u03A3', U'\u03C3'},
+      {U'\u03C2', U'\u03C3'},  // sigma, final sigma
+      {U'\u017F', U's'},       // long s
+      {U'\u00B5', U'\u03BC'},  // micro sign
+      {U'\u212A', U'k'},       // Kelvin sign
+      {U'\u1E9E', U'\u00DF'},
+      {U'\u00DF', U'\u00DF'},  // sharp s stays one code point
+      {U'\u0130', U'\u0130'},  // no simple folding, no Turkish rule
+      {U'\u13F8', U'\u13F0'},  // Cherokee folds to upper case
+      {U'\U00010400', U'\U00010428'},
+      {U'1', U'1'},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<std::uint32_t>(c.code_point));
+    EXPECT_EQ(fold_case(c.code_point), c.folded);
+  }
+}
+
 TEST(UnicodeTables, WhiteSpaceIsTheUnicodeProperty) {
   for (const char32_t space : {U'\t', U'\r', U' ', U'\u0085', U'\u00A0', U'\u1680', U'\u2000', U'\u200A',
                                U'\u2029', U'\u202F', U'\u3000'}) {

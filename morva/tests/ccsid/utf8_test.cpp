@@ -40,5 +40,22 @@ TEST(Utf8, TrimsUnicodeWhiteSpaceOnly) {
     EXPECT_EQ(trim_white_space(text), trimmed) << testing::PrintToString(text);
 }
 
+TEST(Utf8, MapsEachCharacterAndKeepsBytesThatAreNotUtf8) {
+  // Characters may change their length: U+212A (3 bytes) to 'k', U+00E5 (2 bytes) to U+212B (3 bytes).
+  const auto map = [](char32_t c) -> char32_t {
+    if (c == U'\u212A') return U'k';
+    if (c == U'\u00E5') return U'\u212B';
+    return c == U'a' ? U'b' : c;
+  };
+  EXPECT_EQ(map_code_points("", map), "");
+  EXPECT_EQ(map_code_points("a\xE2\x84\xAA\xC3\xA5", map), "bk\xE2\x84\xAB");
+  EXPECT_EQ(map_code_points("a\xFF\xC3"
+                            "a\xE2\x84",
+                            map),
+            "b\xFF\xC3"
+            "b\xE2\x84")
+      << "an invalid byte, a cut sequence";
+}
+
 }  // namespace
 }  // namespace morva::ccsid

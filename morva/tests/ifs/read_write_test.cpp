@@ -258,6 +258,71 @@ TEST(Write, RefusesTheRootAndOffsetsBeyondTheLevelBeforeSending) {
   }
 }
 
+TEST(Append, WritesFromTheSizeThatTheOpenForWritingReports) {
+  struct Case {
+    std::uint64_t size;
+    std::size_t length;
+  };
+  const Case cases[] = {{0, 3}, {120, 5000}, {0x1'0000'0000, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    const Bytes data = filled(c.length);
+    const Bytes first(data.begin(),
+                      data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(4096, c.length)));
+    ConnectionScript script;
+    script.expect(open_for_write_request(u"/logs/app.log", 8))
+        .send(open_reply(kHandle, c.size))
+        .expect(write_request(kHandle, c.size, first))
+        .send(write_reply());
+    if (c.length > 4096)
+      script.expect(write_request(kHandle, c.size + 4096, Bytes(data.begin() + 4096, data.end())))
+          .send(write_reply());
+    script.expect(close_request(kHandle)).send(close_reply());
+    Session session(std::move(script));
+    const auto appended =
+        session.run([&](IfsClient& client) { return client.append("logs\\app.log", data); });
+    ASSERT_TRUE(appended) << appended.error().text();
+    EXPECT_EQ(appended->offset, c.size);
+    EXPECT_EQ(appended->count, c.length);
+  }
+}
+
+TEST(Append, ClosesTheFileWhenItsEndLiesBeyondTheLevel) {
+  // Level 15: the size of the open reply at 62 (4 bytes).
+  const Bytes opened =
+      PacketBuilder(kServer, 0x8002).u32(22, kHandle).u16(34, 1200).u32(62, 0xFFFFFFFF).build();
+  Session session(
+      ConnectionScript().expect(kOpenId).send(opened).expect(close_request(kHandle)).send(close_reply()),
+      ClientSettings{.datastream_level = 15});
+  const auto appended = session.run([](IfsClient& client) { return client.append("/f", filled(2)); });
+  ASSERT_FALSE(appended);
+  EXPECT_EQ(appended.error().text(),
+            "file offset 4294967296 requires file-service data stream level 16 or newer");
+}
+
+TEST(Append, SendsNothingMoreWhenTheOpenFailsOrThePathIsTheRoot) {
+  struct Case {
+    std::string path;
+    bool opens;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"/missing", true, "file not found for /missing (return code 2)"},
+      {" / ", false, "refusing to modify the IFS root directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    ConnectionScript script;
+    if (c.opens) script.expect(open_for_write_request(u"/missing", 8)).send(return_code_reply(2));
+    Session session(std::move(script));
+    const auto appended = session.run([&](IfsClient& client) { return client.append(c.path, filled(1)); });
+    ASSERT_FALSE(appended);
+    EXPECT_EQ(appended.error().text(), c.message);
+    session.finish();
+    EXPECT_EQ(session.received().size(), c.opens ? 1u : 0u);
+  }
+}
+
 TEST(Truncate, SendsTheSizeOnlyWithinTheLevelsLimit) {
   // Truncate at level 15: size at 64 (4 bytes), name item at 68.
   const Bytes request = PacketBuilder(kServer, 0x000B)

@@ -41,28 +41,27 @@ Bytes entry_reply(const Node& node, std::string_view name, std::uint16_t chain, 
   return reply.item(kObjectAttributesCp, attributes).build();
 }
 
-char fold(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// '*' stands for any run of characters, '?' for one; ASCII case is ignored.
-bool matches(std::string_view pattern, std::string_view name) {
-  std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
+// '*' stands for any run of characters, '?' for one; case is ignored unless names are exact.
+bool matches(std::u32string_view pattern, std::u32string_view name, bool exact) {
+  const auto same = [exact](char32_t a, char32_t b) {
+    return exact ? a == b : unicode_upper(a) == unicode_upper(b);
+  };
+  std::size_t p = 0, n = 0, star = std::u32string_view::npos, resume = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+    if (p < pattern.size() && (pattern[p] == U'?' || same(pattern[p], name[n]))) {
       ++p;
       ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    } else if (p < pattern.size() && pattern[p] == U'*') {
       star = p++;
       resume = n;
-    } else if (star != std::string_view::npos) {
+    } else if (star != std::u32string_view::npos) {
       p = star + 1;
       n = ++resume;
     } else {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
+  while (p < pattern.size() && pattern[p] == U'*') ++p;
   return p == pattern.size();
 }
 
@@ -87,16 +86,20 @@ Answer FileConversation::list(const std::string& pattern) const {
   const Lookup directory = tree.lookup(slash == std::string::npos ? std::string() : pattern.substr(0, slash));
   if (!directory.node || !directory.node->is_directory()) return failure(kPathNotFound);
   if (directory.denied || directory.node->access_denied) return failure(kAccessDenied);
+  const std::u32string wanted = code_points(last).value_or(std::u32string());
+  const bool exact = directory.node->exact_names;
+  const auto listed = [&](std::string_view name) {
+    return matches(wanted, code_points(name).value_or(std::u32string()), exact);
+  };
   Answer answer;
   // Directories of the root file system list themselves and their parent too.
   if (!tree.is_qsys_directory(*directory.node)) {
     for (const std::string_view dot : {".", ".."}) {
-      if (matches(last, dot)) answer.replies.push_back(entry_reply(*directory.node, dot, kMore, attributes));
+      if (listed(dot)) answer.replies.push_back(entry_reply(*directory.node, dot, kMore, attributes));
     }
   }
   for (const auto& child : directory.node->children) {
-    if (matches(last, child->name))
-      answer.replies.push_back(entry_reply(*child, child->name, kMore, attributes));
+    if (listed(child->name)) answer.replies.push_back(entry_reply(*child, child->name, kMore, attributes));
   }
   answer.replies.push_back(return_code_reply(kNoMoreFiles));
   return answer;

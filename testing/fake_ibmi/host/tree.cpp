@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
 #include <ctime>
 #include <stdexcept>
@@ -13,6 +16,8 @@ namespace {
 
 constexpr std::size_t kMaxQsysName = 10;
 constexpr std::size_t kMaxIfsName = 255;
+// The file system below the root in which names differ by case.
+constexpr std::string_view kQOpenSys = "QOpenSys";
 
 char upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -24,9 +29,8 @@ std::string upper(std::string_view text) {
   return result;
 }
 
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::ranges::equal(a, b, [](char x, char y) { return upper(x) == upper(y); });
+bool is_ascii(std::string_view text) {
+  return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::vector<std::string_view> components(std::string_view path) {
@@ -106,6 +110,25 @@ std::string qsys_path(std::string_view library, std::string_view file, std::stri
   return path;
 }
 
+char32_t unicode_upper(char32_t c) {
+  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+  if (!unicode) return c < 0x80 ? static_cast<char32_t>(upper(static_cast<char>(c))) : c;
+  return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode));
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+  const auto ascii_equal = [&] {
+    return a.size() == b.size() &&
+           std::ranges::equal(a, b, [](char x, char y) { return upper(x) == upper(y); });
+  };
+  if (is_ascii(a) && is_ascii(b)) return ascii_equal();
+  const auto x = code_points(a);
+  const auto y = code_points(b);
+  if (!x || !y) return ascii_equal();
+  return std::ranges::equal(*x, *y,
+                            [](char32_t p, char32_t q) { return unicode_upper(p) == unicode_upper(q); });
+}
+
 bool Node::is_directory() const {
   return kind == NodeKind::directory || kind == NodeKind::library || kind == NodeKind::database_file;
 }
@@ -138,8 +161,9 @@ bool Node::holds(const Node& other) const {
 }
 
 std::shared_ptr<Node> Node::child(std::string_view child_name) const {
-  const auto found =
-      std::ranges::find_if(children, [&](const auto& node) { return same_name(node->name, child_name); });
+  const auto found = std::ranges::find_if(children, [&](const auto& node) {
+    return exact_names ? node->name == child_name : same_name(node->name, child_name);
+  });
   return found == children.end() ? nullptr : *found;
 }
 
@@ -210,7 +234,7 @@ std::shared_ptr<Node> IfsTree::make_child(const Node& parent, std::string_view n
       node->ccsid = parent.ccsid;
     }
   } else if (parent.kind == NodeKind::directory && is_ifs_name(name)) {
-    node = new_node(std::string(name), directory ? NodeKind::directory : NodeKind::stream_file);
+    node = directory ? new_directory(parent, name) : new_node(std::string(name), NodeKind::stream_file);
   }
   if (!node) return nullptr;
   node->modified = now;
@@ -227,6 +251,12 @@ std::optional<std::string> IfsTree::name_for(const Node& parent, const Node& nod
   const auto made = make_child(parent, name, node.is_directory(), 0);
   if (!made || made->kind != node.kind) return std::nullopt;
   return made->name;
+}
+
+std::shared_ptr<Node> IfsTree::new_directory(const Node& parent, std::string_view name) const {
+  auto directory = new_node(std::string(name), NodeKind::directory);
+  directory->exact_names = parent.exact_names || (&parent == root_.get() && same_name(name, kQOpenSys));
+  return directory;
 }
 
 bool IfsTree::is_qsys_directory(const Node& directory) const {
@@ -255,7 +285,7 @@ IfsTree& IfsTree::add_directory(std::string_view path) {
     }
     if (!is_ifs_name(part) || find(parent).get() == qsys_.get() || find(parent)->kind != NodeKind::directory)
       refuse(fmt::format("{} cannot be made as a directory", made));
-    add(parent, new_node(std::string(part), NodeKind::directory));
+    add(parent, new_directory(*find(parent), part));
   }
   return *this;
 }

@@ -1,8 +1,9 @@
 // The objects of a fake IBM i: the integrated file system's directories and stream files and, under
 // "/QSYS.LIB", libraries, database files with their members, and other typed objects.
 //
-// Names are matched ignoring ASCII case, as the IBM i does in the root and QSYS.LIB file systems; a
-// name keeps the case it was made with, and names made in QSYS.LIB are upper case. A node's name in
+// Names are matched ignoring case, as the IBM i does in the root and QSYS.LIB file systems, and
+// exactly in /QOpenSys and below it; a name keeps the case it was made with, and names made in
+// QSYS.LIB are upper case. A node's name in
 // the file system carries the QSYS type suffix: "MYLIB.LIB", "QCLSRC.FILE", "HELLO.MBR", "HELLO.PGM".
 //
 // The builder functions serve tests and tree files: they throw std::invalid_argument, naming the path,
@@ -27,6 +28,12 @@ inline constexpr std::uint16_t kStreamFileCcsid = 1208;
 // A time as the IBM i writes it in object descriptions: CYYMMDDHHMMSS, the century digit 1 for 20xx.
 std::string qsys_timestamp(std::uint32_t seconds);
 
+// Upper case by glibc's Unicode tables: a source of case independent of the client's own tables.
+char32_t unicode_upper(char32_t c);
+// Names as the root and QSYS.LIB file systems compare them: without case, for every letter that has
+// one. Bytes that are not UTF-8 compare ignoring ASCII case only.
+bool same_name(std::string_view a, std::string_view b);
+
 enum class NodeKind : std::uint8_t { directory, stream_file, library, database_file, member, object };
 
 // What an object description (QUSROBJD) tells of a /QSYS.LIB object besides its name and type.
@@ -50,6 +57,7 @@ struct Node {
   Bytes data;  // a stream file's bytes; a member's records, each record length - 12 bytes of text
   bool access_denied = false;
   std::vector<std::shared_ptr<Node>> children;
+  bool exact_names = false;  // children are told apart by case, as in /QOpenSys
 
   // /QSYS.LIB objects.
   ObjectInfo object;
@@ -62,7 +70,7 @@ struct Node {
   unsigned write_handles = 0;
 
   bool is_directory() const;
-  // The child of this name, matched ignoring ASCII case.
+  // The child of this name: matched ignoring case, or exactly where names are.
   std::shared_ptr<Node> child(std::string_view child_name) const;
   // A QSYS name without its type suffix, and the type ("LIB", "FILE", "MBR", "PGM", ...).
   std::string object_name() const;
@@ -146,6 +154,8 @@ class IfsTree {
 
  private:
   std::shared_ptr<Node> add(std::string_view parent_path, std::shared_ptr<Node> node);
+  // A directory of the root file system, or of /QOpenSys, whose names are told apart by case.
+  std::shared_ptr<Node> new_directory(const Node& parent, std::string_view name) const;
 
   std::shared_ptr<Node> root_;
   std::shared_ptr<Node> qsys_;

@@ -88,6 +88,11 @@ TEST(FakeListingAttributes, AreLeftOutWhenTheSettingsSaySo) {
 }
 
 TEST_F(FakeFileService, MatchesNamePatterns) {
+  session.host().with_tree([](IfsTree& tree) {
+    tree.add_file("/home/other/\xC3\x85se.txt", "")  // Åse.txt
+        .add_file("/QOpenSys/dev/a.txt", "")
+        .add_file("/QOpenSys/dev/A.txt", "");
+  });
   struct Case {
     std::string pattern;
     std::vector<std::string> names;
@@ -98,6 +103,11 @@ TEST_F(FakeFileService, MatchesNamePatterns) {
       {"/home/tester/*e*", {"empty", "notes.txt"}},
       {"/QSYS.LIB/DEVLIB.LIB/Q*SRC.FILE", {"QCLSRC.FILE", "QNEWSRC.FILE", "QTXTSRC.FILE"}},
       {"/home/tester/*.none", {}},
+      // Case is ignored for every letter, except in /QOpenSys.
+      {"/home/other/\xC3\xA5*", {"\xC3\x85se.txt"}},
+      {"/QOpenSys/dev/a*", {"a.txt"}},
+      {"/qopensys/dev/A*", {"A.txt"}},
+      {"/QOpenSys/dev/?.txt", {"a.txt", "A.txt"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);

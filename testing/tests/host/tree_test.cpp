@@ -41,6 +41,30 @@ TEST(FakeTree, FindsNamesIgnoringCaseAndResolvesDots) {
   }
 }
 
+TEST(FakeTree, TellsNamesApartByCaseOnlyInQOpenSys) {
+  IfsTree tree;
+  tree.add_file("/home/\xC3\x86ble/\xCE\xA3igma.txt", "x")  // Æble/Σigma.txt
+      .add_file("/QOpenSys/Dev/notes.txt", "lower")
+      .add_file("/QOpenSys/Dev/NOTES.txt", "upper")
+      .add_directory("/qopensys/dev");
+  struct Case {
+    std::string path;
+    std::optional<std::string> content;  // of the stream file found; none: nothing found
+  };
+  const Case cases[] = {
+      {"/HOME/\xC3\xA6BLE/\xCF\x83IGMA.TXT", "x"},  // æBLE/σIGMA.TXT
+      {"/home/aeble/sigma.txt", std::nullopt},     {"/qopensys/Dev/notes.txt", "lower"},
+      {"/QOPENSYS/Dev/NOTES.txt", "upper"},        {"/QOpenSys/Dev/Notes.txt", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const auto bytes = tree.file_bytes(c.path);
+    EXPECT_EQ(bytes ? std::optional(std::string(bytes->begin(), bytes->end())) : std::nullopt, c.content);
+  }
+  EXPECT_NE(tree.find("/QOpenSys/dev"), tree.find("/QOpenSys/Dev")) << "two directories";
+  EXPECT_EQ(tree.find("/QOpenSys/Dev/notes.txt")->name, "notes.txt");
+}
+
 TEST(FakeTree, KeepsMembersAsBlankPaddedRecordsOfTheirCcsid) {
   IfsTree tree;
   tree.add_library("L").add_source_file("L", "S", {.record_length = 16, .ccsid = 277});

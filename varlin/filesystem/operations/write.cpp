@@ -51,15 +51,15 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   OpenFile& open_file = file->file;
   if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
 
-  const std::uint64_t size = open_file.entry.size;
-  const std::uint64_t start = write_to_end_of_file ? size : offset;
+  std::uint64_t size = open_file.entry.size;
+  std::uint64_t start = write_to_end_of_file ? size : offset;
   std::uint64_t length = data.size();
   // A constrained write never extends the file.
   if (constrained_io) length = std::min(length, start >= size ? 0 : size - start);
   if (start > std::numeric_limits<std::uint64_t>::max() - length) return fail(winfsp::kStatusDiskFull);
-  const std::uint64_t end = start + length;
 
   if (auto& content = open_file.content) {
+    const std::uint64_t end = start + length;
     if (end > max_file_size_) return fail(winfsp::kStatusDiskFull);
     // Even a write of no bytes past the end grows the text, and the new size must reach the IBM i.
     const bool grows = content->size() < end;
@@ -70,13 +70,24 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   } else if (length > 0) {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()), length);
-    auto written = write_range(open_file.path, start, bytes);
-    if (!written) return fail(written.error());
-    if (*written != length) return fail(winfsp::kStatusUnexpectedNetworkError);
+    // Other programs may have moved the end since this handle looked: an append goes where the IBM i
+    // has it now, and the handle's size follows.
+    std::uint64_t count = 0;
+    if (write_to_end_of_file) {
+      auto appended = append_range(open_file.path, bytes);
+      if (!appended) return fail(appended.error());
+      size = start = appended->offset;
+      count = appended->count;
+    } else {
+      auto written = write_range(open_file.path, start, bytes);
+      if (!written) return fail(written.error());
+      count = *written;
+    }
+    if (count != length) return fail(winfsp::kStatusUnexpectedNetworkError);
     morva::log::debug(kWriteTarget, "wrote IFS file range",
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   }
-  open_file.entry.size = std::max(size, end);
+  open_file.entry.size = std::max(size, start + length);
   open_file.entry.modified = now_seconds();
   fill_file_info(info, open_file.path, open_file.entry);
   return static_cast<std::uint32_t>(length);

@@ -23,8 +23,8 @@ enum VolumeFlag : std::uint32_t {
   kUnicodeOnDisk = 1u << 2,
   kAlwaysUseDoubleBuffering = 1u << 12,
   kPassQueryDirectoryFileName = 1u << 13,
+  kFlushAndPurgeOnCleanup = 1u << 14,
   kUmFileContextIsUserContext2 = 1u << 16,
-  kSupportsPosixUnlinkRename = 1u << 29,
 };
 
 constexpr std::size_t kVolumePrefixUnits = 192;

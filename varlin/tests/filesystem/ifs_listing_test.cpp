@@ -296,5 +296,37 @@ TEST_F(Invalidation, OfATreeDropsEverythingAtAndBelowItAndItsParentsListing) {
   EXPECT_EQ(fs->metadata_cache().get("/QSYS.LIB/DEVLIB.LIB/QCLSRC/EMPTY.clp"), std::nullopt);
 }
 
+TEST_F(Invalidation, DropsEveryCaseSpellingThatTheIbmITakesAsThePath) {
+  constexpr std::string_view kReadme = "/HOME/Tester/docs/README.TXT";
+  ASSERT_TRUE(fs->lookup_entry(kReadme));
+  ASSERT_TRUE(fs->list_directory("/home/TESTER/DOCS"));
+  fs->invalidate_path("/home/tester/docs/readme.txt");
+  EXPECT_TRUE(entry_asks(kReadme));
+  EXPECT_TRUE(entry_asks("/home/TESTER/DOCS/readme.txt")) << "as the listing of another spelling stored it";
+  EXPECT_TRUE(listing_asks("/home/TESTER/DOCS"));
+  EXPECT_TRUE(listing_asks("/home/tester/docs"));
+  EXPECT_FALSE(entry_asks("/home/tester/notes.txt"));
+
+  ASSERT_TRUE(fs->list_directory("/HOME/TESTER"));
+  fs->invalidate_tree("/Home/Tester");
+  EXPECT_TRUE(listing_asks("/HOME/TESTER"));
+  EXPECT_TRUE(listing_asks("/home/tester/docs"));
+  EXPECT_TRUE(entry_asks("/HOME/TESTER/docs/readme.txt"));
+  EXPECT_TRUE(listing_asks("/home")) << "the parent's listing";
+  EXPECT_FALSE(listing_asks("/home/tester2"));
+}
+
+TEST_F(Invalidation, KeepsTheNamesThatDifferInCaseInQOpenSys) {
+  host.with_tree([](fake_ibmi::IfsTree& tree) {
+    tree.add_file("/QOpenSys/dev/a.txt", "lower").add_file("/QOpenSys/dev/A.txt", "upper");
+  });
+  ASSERT_TRUE(fs->list_directory("/QOpenSys/dev"));
+  ASSERT_TRUE(fs->list_directory("/qopensys/dev"));
+  fs->invalidate_path("/QOpenSys/dev/a.txt");
+  EXPECT_TRUE(entry_asks("/QOpenSys/dev/a.txt"));
+  EXPECT_FALSE(entry_asks("/QOpenSys/dev/A.txt"));
+  EXPECT_TRUE(listing_asks("/qopensys/dev")) << "the root ignores the case of \"QOpenSys\" itself";
+}
+
 }  // namespace
 }  // namespace varlin::filesystem

@@ -2,6 +2,7 @@
 // goes back, what a delete and an overwrite do, and that no change is lost without a word.
 #include <gmock/gmock.h>
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,6 +53,13 @@ class WriteSide : public OperationsTest {
 
   void add_file(std::string_view path) {
     host.with_tree([path](fake_ibmi::IfsTree& tree) { tree.add_file(path, "x"); });
+  }
+
+  // WriteFile on a handle opened with FILE_APPEND_DATA: WinFsp asks to write to the end of the file.
+  void append(const OpenFileRef& file, std::string_view text) {
+    auto written = fs_->write(file, std::as_bytes(std::span(text)), 0, true, false, info_);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(*written, text.size());
   }
 
   winfsp::FSP_FSCTL_FILE_INFO info_{};
@@ -149,6 +157,41 @@ TEST_F(WriteSide, WriteToEndOfFileAppendsAtTheSize) {
   EXPECT_EQ(fs_->write(member, std::as_bytes(std::span(tail)), 0, true, false, info_), 3u);
   ASSERT_TRUE(fs_->flush(member, info_));
   EXPECT_EQ(hello_lines(), (std::vector<std::string>{"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM", "AB"}));
+}
+
+TEST_F(WriteSide, TwoProgramsAppendingToOneLogKeepBothLines) {
+  const auto first = opened(kNotes);
+  const auto second = opened(kNotes);
+  append(first, "line from A\n");
+  append(second, "line from B\n");
+  EXPECT_EQ(file_text(host, kNotesPath), "0123456789line from A\nline from B\n");
+  EXPECT_EQ(info_.FileSize, 34u) << "the second handle's size follows the file";
+  append(first, "again A\n");
+  EXPECT_EQ(file_text(host, kNotesPath), "0123456789line from A\nline from B\nagain A\n");
+}
+
+TEST_F(WriteSide, AnAppendThroughAnOlderHandleLandsAtTheEndThatAnotherHandleMade) {
+  struct Case {
+    std::string what;
+    std::function<void(const OpenFileRef&)> grow;
+    std::string grown;
+  };
+  const Case cases[] = {
+      {"a write past the end", [this](const OpenFileRef& other) { write(other, "ABCDE", 10); },
+       "0123456789ABCDE"},
+      {"a larger size",
+       [this](const OpenFileRef& other) { ASSERT_TRUE(fs_->set_file_size(other, 12, false, info_)); },
+       std::string("0123456789\0\0", 12)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.with_tree([](fake_ibmi::IfsTree& tree) { tree.find(kNotesPath)->data.resize(10); });
+    const auto earlier = opened(kNotes);
+    c.grow(opened(kNotes));
+    append(earlier, "tail\n");
+    EXPECT_EQ(file_text(host, kNotesPath), c.grown + "tail\n");
+    EXPECT_EQ(info_.FileSize, c.grown.size() + 5);
+  }
 }
 
 TEST_F(WriteSide, OverwriteEmptiesTheFileWhateverTheAllocationSize) {

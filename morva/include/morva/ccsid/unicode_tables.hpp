@@ -25,6 +25,10 @@ UpperMapping to_upper_full(char32_t code_point);
 // Simple (one to one) lower case.
 char32_t to_lower(char32_t code_point);
 
+// Simple (one to one) case folding: code points that differ only in case fold to one, also where lower
+// case leaves them apart (U+03C2 final sigma and U+03C3 sigma, U+017F long s and s).
+char32_t fold_case(char32_t code_point);
+
 bool is_white_space(char32_t code_point);
 
 }  // namespace morva::ccsid

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace morva::ccsid {
@@ -44,6 +45,24 @@ void append_utf8(Out& out, char32_t code_point) {
     out.push_back(static_cast<Byte>(0x80 | ((code_point >> 6) & 0x3F)));
     out.push_back(static_cast<Byte>(0x80 | (code_point & 0x3F)));
   }
+}
+
+// `text` with every character replaced by `map` of its code point; bytes that are not UTF-8 stay as
+// they are.
+template <typename Map>
+std::string map_code_points(std::string_view text, Map map) {
+  std::string mapped;
+  mapped.reserve(text.size());
+  for (std::size_t index = 0; index < text.size();) {
+    const Utf8Step step = read_utf8(text, index);
+    if (step.kind == Utf8Step::Kind::character) {
+      append_utf8(mapped, map(step.code_point));
+    } else {
+      mapped.append(text.substr(index, step.length));
+    }
+    index += step.length;
+  }
+  return mapped;
 }
 
 // Calls `emit` with each UTF-16 code unit of `text`; a malformed sequence becomes U+FFFD.

@@ -27,6 +27,13 @@ struct WriteOptions {
   bool overwrite = false;
 };
 
+// Where an append put its data: the file's size as the open for writing found it, and the byte count
+// written from there.
+struct WrittenRange {
+  std::uint64_t offset;
+  std::uint64_t count;
+};
+
 // How far one connection's exchanges may go; tests make the bounds small.
 struct ConnectionLimits {
   // Connecting and every write or wait for reply bytes fail as timed out when they make no progress
@@ -90,6 +97,9 @@ class IfsClient {
                                                WriteOptions options);
   asio::awaitable<Result<std::uint64_t>> write_file(std::string path, std::span<const std::uint8_t> bytes,
                                                     bool create, bool overwrite);
+  // Writes at the end of an existing file as the IBM i holds it now, wherever other writers have left
+  // it: the reply to the open for writing tells the size.
+  asio::awaitable<Result<WrittenRange>> append(std::string path, std::span<const std::uint8_t> bytes);
   asio::awaitable<Result<std::uint16_t>> source_member_ccsid(std::string path);
   asio::awaitable<Result<void>> truncate(std::string path, std::uint64_t size);
 
@@ -104,7 +114,10 @@ class IfsClient {
         time_limit_(std::move(time_limit)),
         max_chain_replies_(max_chain_replies) {}
 
+  // Sends an open request for the path and reads its reply; no handle is left open on failure.
+  asio::awaitable<Result<OpenReply>> open_by(IfsRequest request, std::string path);
   asio::awaitable<Result<OpenReply>> open_for_read(std::string path);
+  asio::awaitable<Result<OpenReply>> open_for_write(std::string path, std::uint16_t option);
   asio::awaitable<Result<std::uint64_t>> write_chunks(std::uint32_t file_handle, std::uint64_t start,
                                                       std::span<const std::uint8_t> bytes, std::string path);
 
