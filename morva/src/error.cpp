@@ -84,6 +84,12 @@ Error Error::status(std::uint32_t hresult, std::string text) {
   return error;
 }
 
+Error Error::text_fault(TextFault fault, std::string text) {
+  Error error = message(std::move(text));
+  error.text_fault_ = fault;
+  return error;
+}
+
 std::string Error::diagnostic() const {
   if (hresult_) return fmt::format("status error HRESULT 0x{:08X}: {}", *hresult_, text_);
   if (!io_kind_) return fmt::format("\"{}\"", text_);

@@ -58,6 +58,8 @@ class MemoryFileSystem final : public varlin::filesystem::FileSystemContext<Memo
       bool write_to_end_of_file, bool constrained_io, varlin::winfsp::FSP_FSCTL_FILE_INFO& info) override;
   varlin::filesystem::OperationResult<void> flush(const MemoryFileRef& file,
                                                   varlin::winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  // Nothing is held back.
+  varlin::filesystem::OperationResult<void> flush_volume() override { return {}; }
   varlin::filesystem::OperationResult<void> get_file_info(const MemoryFileRef& file,
                                                           varlin::winfsp::FSP_FSCTL_FILE_INFO& info) override;
   varlin::filesystem::OperationResult<void> set_basic_info(

@@ -48,7 +48,7 @@ std::expected<void, StoreFailure> IfsFileSystem::store_content_or_reason(std::st
   morva::Result<void> stored;
   if (auto member = morva::server::QsysMemberPath::parse(path)) {
     if (!morva::ccsid::is_valid_utf8(bytes))
-      return std::unexpected(StoreFailure{winfsp::kStatusUnexpectedIoError, "the text is not valid UTF-8"});
+      return std::unexpected(StoreFailure{winfsp::kStatusIllegalCharacter, "the text is not valid UTF-8"});
     auto described = with_command([&member](CommandClient& client) {
       return client.retrieve_file_description(member->library, member->file);
     });

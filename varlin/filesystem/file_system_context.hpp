@@ -80,6 +80,8 @@ class FileSystemContext : public FileSystemContextBase {
                                                std::uint64_t offset, bool write_to_end_of_file,
                                                bool constrained_io, winfsp::FSP_FSCTL_FILE_INFO& info) = 0;
   virtual OperationResult<void> flush(const FileContext& file, winfsp::FSP_FSCTL_FILE_INFO& info) = 0;
+  // Flush of the whole volume: nothing held back may stay unsaved.
+  virtual OperationResult<void> flush_volume() = 0;
   virtual OperationResult<void> get_file_info(const FileContext& file, winfsp::FSP_FSCTL_FILE_INFO& info) = 0;
   virtual OperationResult<void> set_basic_info(const FileContext& file, std::uint64_t last_write_time,
                                                winfsp::FSP_FSCTL_FILE_INFO& info) = 0;

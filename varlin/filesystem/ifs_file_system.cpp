@@ -2,7 +2,12 @@
 
 #include <asio/use_awaitable.hpp>
 
+#include <algorithm>
+#include <set>
+#include <utility>
+
 #include "filesystem/renamed_path.hpp"
+#include "filesystem/spellings.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
@@ -73,15 +78,13 @@ IfsFileSystem::IfsFileSystem(std::unique_ptr<Runtime> runtime, IfsClient ifs, Co
       listings_(settings.cache_ttl, settings.clock),
       metadata_cache_(settings.cache_ttl, settings.clock),
       max_file_size_(settings.max_file_size),
-      volume_space_(space) {}
+      volume_space_(space),
+      recovery_copies_(settings.recovery_folder) {}
 
 IfsFileSystem::~IfsFileSystem() {
   stop_metadata_pipe();
   // WinFsp closes no handle at unmount: members still open keep their changes until here.
-  for (const OpenFileRef& handle : live_open_handles()) {
-    std::lock_guard lock(handle->mutex);
-    final_write_back(handle->file);
-  }
+  for_each_open_member_text([this](const OpenFile& file, MemberText& text) { final_write_back(file, text); });
   runtime_->shut_down();
 }
 
@@ -150,6 +153,75 @@ std::vector<OpenFileRef> IfsFileSystem::live_open_handles() {
   return live;
 }
 
+template <typename Write>
+void IfsFileSystem::for_each_open_member_text(Write write) {
+  std::set<const MemberText*> written;
+  for (const OpenFileRef& handle : live_open_handles()) {
+    std::lock_guard lock(handle->mutex);
+    const OpenFile& file = handle->file;
+    if (!file.text || !written.insert(file.text.get()).second) continue;
+    std::lock_guard text_lock(file.text->mutex);
+    write(file, *file.text);
+  }
+}
+
+OperationResult<void> IfsFileSystem::flush_volume() {
+  OperationResult<void> flushed;
+  for_each_open_member_text([this, &flushed](const OpenFile& file, MemberText& text) {
+    auto written = write_back(file, text);
+    if (!written && flushed) flushed = fail(written.error().status);
+  });
+  return flushed;
+}
+
+StatusResult<std::shared_ptr<MemberText>> IfsFileSystem::open_member_text(std::string_view path,
+                                                                          EntryInfo& entry) {
+  const std::string key = object_key(path);
+  std::shared_ptr<MemberText> text;
+  {
+    std::lock_guard lock(member_texts_mutex_);
+    std::erase_if(member_texts_, [](const auto& known) { return known.second.expired(); });
+    auto& known = member_texts_[key];
+    text = known.lock();
+    if (!text) {
+      text = std::make_shared<MemberText>();
+      known = text;
+    }
+  }
+  std::lock_guard lock(text->mutex);
+  if (!text->loaded) {
+    auto loaded = load_content(path, entry.member);
+    if (!loaded) return std::unexpected(loaded.error());
+    text->text = std::move(*loaded);
+    text->modified = entry.modified;
+    text->loaded = true;
+  }
+  ++text->handles;
+  entry.size = text->text.size();
+  entry.modified = text->modified;
+  return text;
+}
+
+void IfsFileSystem::rekey_member_texts() {
+  std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved;
+  for (const OpenFileRef& handle : live_open_handles()) {
+    std::lock_guard lock(handle->mutex);
+    if (const auto& text = handle->file.text)
+      moved.emplace_back(object_key(handle->file.path), text);
+  }
+  std::lock_guard lock(member_texts_mutex_);
+  std::erase_if(member_texts_, [&moved](const auto& known) {
+    const auto text = known.second.lock();
+    return !text || std::ranges::any_of(moved, [&text](const auto& found) { return found.second == text; });
+  });
+  for (auto& [key, text] : moved) member_texts_[std::move(key)] = std::move(text);
+}
+
+std::string IfsFileSystem::drive_path(std::string_view path) const {
+  if (remote_root_ == "/") return std::string(path.substr(1));
+  return std::string(path.substr(std::min(path.size(), remote_root_.size() + 1)));
+}
+
 void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
   for (const auto& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
@@ -160,6 +232,7 @@ void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_vie
                       {{"old_path", path}, {"new_path", *moved}});
     path = std::move(*moved);
   }
+  rekey_member_texts();
 }
 
 }  // namespace varlin::filesystem

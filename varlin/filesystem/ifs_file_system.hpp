@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "filesystem/lost_changes.hpp"
 #include "filesystem/metadata_cache.hpp"
 #include "filesystem/open_file.hpp"
+#include "filesystem/recovery_copies.hpp"
 #include "filesystem/remote_root.hpp"
 #include "filesystem/runtime.hpp"
 #include "filesystem/status.hpp"
@@ -51,6 +54,9 @@ struct MountSettings {
   RootEnvironment environment = RootEnvironment::of_process();
   MonotonicClock clock = steady_now;
   LostChangesSink lost_changes = write_to_standard_error;
+  // Where a member's text is copied before each write-back, since a failed one can leave the member
+  // empty on the IBM i (recovery_folder()).
+  std::filesystem::path recovery_folder;
 };
 
 // A store that did not happen: the status WinFsp is answered with, and why, in words for the user.
@@ -109,6 +115,8 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
                                        std::uint64_t offset, bool write_to_end_of_file, bool constrained_io,
                                        winfsp::FSP_FSCTL_FILE_INFO& info) override;
   OperationResult<void> flush(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) override;
+  // Writes back every open member with unsaved changes; the first failure's status.
+  OperationResult<void> flush_volume() override;
   void cleanup(const OpenFileRef& file, std::uint32_t flags) override;
   void close(OpenFileRef file) override;
   OperationResult<OpenFileRef> create(FileName name, std::uint32_t create_options,
@@ -134,7 +142,7 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
 
   // Content transfer: every step runs one library operation under its connection's lock.
   StatusResult<std::string> load_content(std::string_view path, const std::optional<MemberLocation>& member);
-  // A source member's text that is not UTF-8 is refused with STATUS_UNEXPECTED_IO_ERROR, unsent.
+  // A source member's text that is not UTF-8 is refused with STATUS_ILLEGAL_CHARACTER, unsent.
   StatusResult<void> store_content(std::string_view path, std::string_view bytes, bool create,
                                    bool overwrite);
   StatusResult<std::vector<std::uint8_t>> read_range(std::string_view path, std::uint64_t offset,
@@ -155,6 +163,10 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   OpenFileRef register_open_handle(OpenFile file);
   void retarget_open_handles(std::string_view from, std::string_view to);
 
+  // The text of the member at the path, shared with its other open handles: loaded when none is open,
+  // counted as held by one more handle. The entry takes the text's size and time.
+  StatusResult<std::shared_ptr<MemberText>> open_member_text(std::string_view path, EntryInfo& entry);
+
   // Total and free bytes, asked of the IBM i at most once per cache lifetime.
   VolumeSize volume_space() override;
 
@@ -166,13 +178,21 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // store_content with the reason of a failure, for the user to read when changes are lost.
   std::expected<void, StoreFailure> store_content_or_reason(std::string_view path, std::string_view bytes,
                                                             bool create, bool overwrite);
-  // A buffered file's content written back when it has unsaved changes.
-  std::expected<void, StoreFailure> write_back(OpenFile& file);
-  // The last write-back a file gets; changes it cannot write back are lost, and the user is told.
-  void final_write_back(OpenFile& file);
+  // A member's text written back through the file when it has unsaved changes, a copy of it kept on
+  // this computer until the IBM i holds it. The caller holds the text's lock.
+  std::expected<void, StoreFailure> write_back(const OpenFile& file, MemberText& text);
+  // The last write-back a text gets; changes it cannot write back are lost, and the user is told.
+  void final_write_back(const OpenFile& file, MemberText& text);
   // Every open file still held by WinFsp (or anyone), in registration order.
   std::vector<OpenFileRef> live_open_handles();
-  // A new size for the file: its buffer cut or padded with spaces, or the remote file's size set.
+  // Runs `write` on each open member's text once, with the first open file that holds it; both locked.
+  template <typename Write>
+  void for_each_open_member_text(Write write);
+  // After a rename, each open member's text is found under the member's new path.
+  void rekey_member_texts();
+  // The path as the drive shows it, below the remote root.
+  std::string drive_path(std::string_view path) const;
+  // A new size for the file: its text cut or padded with spaces, or the remote file's size set.
   OperationResult<void> resize(OpenFile& file, std::uint64_t size, winfsp::FSP_FSCTL_FILE_INFO& info);
 
   // Runs one library operation under the connection's lock, blocking this thread (never one of the
@@ -207,6 +227,10 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   VolumeSpace volume_space_;
   std::mutex open_handles_mutex_;
   std::vector<std::weak_ptr<SharedOpenFile>> open_handles_;
+  // The open members' texts by the member's one spelling (object_key); taken before no other lock.
+  std::mutex member_texts_mutex_;
+  std::map<std::string, std::weak_ptr<MemberText>, std::less<>> member_texts_;
+  RecoveryCopies recovery_copies_;
   std::mutex pipe_shutdown_mutex_;
   std::optional<metadata_pipe::ShutdownSender> pipe_shutdown_;
 };

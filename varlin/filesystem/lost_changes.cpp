@@ -6,8 +6,11 @@
 
 namespace varlin::filesystem {
 
-std::string lost_changes_line(std::string_view path, std::string_view reason) {
-  return fmt::format("Changes to {} are lost: {}\n", path, reason);
+std::string lost_changes_line(std::string_view path, std::string_view reason,
+                              const std::optional<std::string>& copy) {
+  if (!copy)
+    return fmt::format("Changes to {} are lost: {}; no copy of their text could be kept\n", path, reason);
+  return fmt::format("Changes to {} are lost: {}; their text is kept in {}\n", path, reason, *copy);
 }
 
 void write_to_standard_error(std::string_view line) {

@@ -181,8 +181,8 @@ struct FileSlots {
 
   static NtStatus flush(FSP_FILE_SYSTEM* file_system, void* cell, FSP_FSCTL_FILE_INFO* info) {
     return guarded("Flush", [&] {
-      if (cell == nullptr) return winfsp::kStatusSuccess;  // the whole volume: nothing is held back
       OperationTarget& target = target_of(file_system);
+      if (cell == nullptr) return status_of(context(target).flush_volume(), target);
       return status_of(context(target).flush(file(cell), required(info)), target);
     });
   }

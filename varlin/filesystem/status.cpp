@@ -49,11 +49,24 @@ std::optional<NtStatus> known_status(const morva::Error& error) {
   return std::nullopt;
 }
 
+// A text a source member cannot hold is the user's to change, not a fault of the network.
+NtStatus status_of(morva::TextFault fault) {
+  switch (fault) {
+    case morva::TextFault::unmappable_character: return winfsp::kStatusUnmappableCharacter;
+    case morva::TextFault::does_not_fit: return winfsp::kStatusInvalidParameter;
+  }
+  return winfsp::kStatusInvalidParameter;
+}
+
 }  // namespace
 
 NtStatus map_ifs_error(const morva::Error& error) {
   const std::string& text = error.text();
   morva::log::debug(kLogTarget, "mapping IBM i IFS request error", {{"error", text}});
+  if (const auto fault = error.text_fault()) {
+    morva::log::error(kLogTarget, "IBM i source member cannot hold the text", {{"error", text}});
+    return status_of(*fault);
+  }
   if (const auto status = known_status(error)) return *status;
   morva::log::error(kLogTarget, "IBM i IFS request failed", {{"error", text}});
   return winfsp::kStatusUnexpectedNetworkError;

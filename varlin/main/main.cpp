@@ -1,10 +1,12 @@
 // varlin.exe: mounts an IBM i IFS directory as a drive through WinFsp and serves the mount's metadata
 // pipe until Ctrl+C, the line "stop" on standard input or the end of WinFsp's dispatcher.
+#include <filesystem>
 #include <string>
 #include <system_error>
 #include <thread>
 
 #include "filesystem/ifs_file_system.hpp"
+#include "filesystem/recovery_copies.hpp"
 #include "filesystem/winfsp/loader.hpp"
 #include "main/banner.hpp"
 #include "main/command_line/command_line.hpp"
@@ -58,6 +60,18 @@ RunResult start_stop_reader(StopSender sender) {
   return {};
 }
 
+// The folder for copies of members' texts, and a word on the copies earlier mounts of the host left there.
+std::expected<std::filesystem::path, RunFailure> recovery_folder_of(const Args& args) {
+  const auto local_app_data = process_environment_value("LOCALAPPDATA");
+  if (!local_app_data || local_app_data->empty())
+    return failed(
+        morva::Error::message("LOCALAPPDATA is not set, so unsaved texts have no folder to be kept in"));
+  const filesystem::RecoveryCopies copies(filesystem::recovery_folder(*local_app_data, args.host));
+  if (const std::string line = filesystem::earlier_copies_line(copies); !line.empty())
+    static_cast<void>(write_standard_error(line));
+  return copies.folder();
+}
+
 // Builds the mount, serves it until the first stop message and takes it down. Whatever exists when a
 // step fails is released on the way out, the WinFsp host (and the context it owns) before WinFsp.
 RunResult run(const Args& args) {
@@ -75,6 +89,8 @@ RunResult run(const Args& args) {
     return failed(installed.error());
   auto winfsp = winfsp::load_winfsp();
   if (!winfsp) return failed(winfsp.error());
+  auto recovery_folder = recovery_folder_of(args);
+  if (!recovery_folder) return std::unexpected(recovery_folder.error());
   auto password = resolve_password();
   if (!password) return failed(password.error());
 
@@ -87,6 +103,7 @@ RunResult run(const Args& args) {
       .cache_ttl = filesystem::cache_lifetime(args.cache_ttl_seconds),
       .time_limit = exchange_time_limit(),
       .lost_changes = [](std::string_view line) { static_cast<void>(write_standard_error(line)); },
+      .recovery_folder = std::move(*recovery_folder),
   });
   if (!context) return failed(context.error());
   const std::uint32_t mount_id = chosen_mount_id(args);

@@ -29,6 +29,12 @@ enum class IoErrorKind {
 
 std::string_view io_error_kind_name(IoErrorKind kind);
 
+// Why a text cannot be stored as an IBM i source member's records.
+enum class TextFault {
+  unmappable_character,  // a character the member's CCSID cannot represent
+  does_not_fit,          // a line longer than the record, or a field its blanks cannot fill
+};
+
 // The library's error value: a message text, or an I/O error with its kind (and the system's error
 // code when a socket produced it), or a Windows status with its HRESULT. A file-server return code
 // travels with its message, and so does the return code of a program call that the IBM i refused.
@@ -40,6 +46,7 @@ class Error {
   static Error return_code(std::uint32_t code, std::string text);
   static Error program_refused(std::uint32_t code, std::string text);
   static Error status(std::uint32_t hresult, std::string text);
+  static Error text_fault(TextFault fault, std::string text);
 
   bool is_io() const noexcept { return io_kind_.has_value(); }
   std::optional<IoErrorKind> io_kind() const noexcept { return io_kind_; }
@@ -49,6 +56,7 @@ class Error {
   // message); a connection that failed or a reply that could not be read carries none.
   std::optional<std::uint32_t> program_return_code() const noexcept { return program_return_code_; }
   std::optional<std::uint32_t> hresult() const noexcept { return hresult_; }
+  std::optional<TextFault> text_fault() const noexcept { return text_fault_; }
 
   // The message, or for a system error the system's text.
   const std::string& text() const noexcept { return text_; }
@@ -68,6 +76,7 @@ class Error {
   std::optional<std::uint32_t> return_code_;
   std::optional<std::uint32_t> program_return_code_;
   std::optional<std::uint32_t> hresult_;
+  std::optional<TextFault> text_fault_;
 };
 
 template <typename T>

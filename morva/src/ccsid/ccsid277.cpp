@@ -70,8 +70,10 @@ Result<std::vector<std::uint8_t>> Ccsid277::encode(std::string_view text) const 
       const char32_t shown = step.kind == Utf8Step::Kind::character ? step.code_point : kReplacementCharacter;
       std::string character;
       append_utf8(character, shown);
-      return fail(fmt::format("character {} (U+{:04X}) is not representable in CCSID 277", character,
-                              static_cast<std::uint32_t>(shown)));
+      return std::unexpected(
+          Error::text_fault(TextFault::unmappable_character,
+                            fmt::format("character {} (U+{:04X}) is not representable in CCSID 277",
+                                        character, static_cast<std::uint32_t>(shown))));
     }
     index += step.length;
   }

@@ -135,16 +135,24 @@ Result<std::vector<std::uint8_t>> encode_source_member(std::string_view text, Cc
   const auto result = for_each_line(text, [&](std::string_view line) -> Result<void> {
     ++line_number;
     auto field = (*codec)->encode(line);
-    if (!field) return fail(fmt::format("source line {}: {}", line_number, field.error().text()));
+    if (!field) {
+      std::string message = fmt::format("source line {}: {}", line_number, field.error().text());
+      const auto fault = field.error().text_fault();
+      return std::unexpected(fault ? Error::text_fault(*fault, std::move(message))
+                                   : Error::message(std::move(message)));
+    }
     if (field->size() > *source_length) {
-      return fail(fmt::format("source line {} encodes to {} bytes but the source file allows {}", line_number,
-                              field->size(), *source_length));
+      return std::unexpected(
+          Error::text_fault(TextFault::does_not_fit,
+                            fmt::format("source line {} encodes to {} bytes but the source file allows {}",
+                                        line_number, field->size(), *source_length)));
     }
     // Blanks fill the field exactly or the field cannot be padded.
     const std::uint64_t gap = *source_length - field->size();
     if (gap % blank->size() != 0) {
-      return fail(fmt::format("CCSID {} space width {} cannot pad a {}-byte source field", ccsid,
-                              blank->size(), *source_length));
+      return std::unexpected(Error::text_fault(
+          TextFault::does_not_fit, fmt::format("CCSID {} space width {} cannot pad a {}-byte source field",
+                                               ccsid, blank->size(), *source_length)));
     }
     const std::size_t start = bytes.size();
     bytes.resize(start + *source_length);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <optional>
 
 #include "fake_ibmi/hex.hpp"
 
@@ -143,6 +144,30 @@ TEST(EncodeSourceMember, WritesOneBlankPaddedFieldPerLine) {
   };
   for (const auto& c : cases) {
     expect_result(encode_source_member(c.text, c.ccsid, c.record_length), c.bytes, c.error, c.label);
+  }
+}
+
+// A caller tells the user why a text cannot be stored: by the kind of the refusal, not its words.
+TEST(EncodeSourceMember, NamesTheFaultOfATextTheMemberCannotHold) {
+  const struct {
+    std::string_view label;
+    std::string text;
+    Ccsid ccsid;
+    std::uint64_t record_length;
+    std::optional<TextFault> fault;
+  } cases[] = {
+      {"euro sign in CCSID 277", "a\nb\xE2\x82\xAC", 277, 92, TextFault::unmappable_character},
+      {"byte-order mark in CCSID 277", "\xEF\xBB\xBFPGM", 277, 92, TextFault::unmappable_character},
+      {"line too long", std::string(81, 'A'), 277, 92, TextFault::does_not_fit},
+      {"UTF-8 line too long in bytes", "ab\xC3\xA6", 1208, 15, TextFault::does_not_fit},
+      {"odd field for UTF-16", "A", 1200, 93, TextFault::does_not_fit},
+      {"unsupported CCSID", "A", 37, 92, std::nullopt},
+      {"record without source text", "A", 277, 12, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto encoded = encode_source_member(c.text, c.ccsid, c.record_length);
+    ASSERT_FALSE(encoded) << c.label;
+    EXPECT_EQ(encoded.error().text_fault(), c.fault) << c.label;
   }
 }
 

@@ -87,26 +87,25 @@ OperationResult<OpenFileRef> IfsFileSystem::open(FileName name, std::uint32_t cr
   if ((create_options & winfsp::kFileDirectoryFile) && !entry->is_directory)
     return fail(winfsp::kStatusNotADirectory);
 
-  std::optional<std::string> content;
+  std::shared_ptr<MemberText> text;
   if (entry->member) {
-    auto loaded = load_content(*path, entry->member);
-    if (!loaded) return fail(loaded.error());
-    entry->size = loaded->size();
-    content = std::move(*loaded);
+    auto shared = open_member_text(*path, *entry);
+    if (!shared) return fail(shared.error());
+    text = std::move(*shared);
   }
   fill_file_info(info.FileInfo, *path, *entry);
   winfsp::set_normalized_name(info, without_terminator(name));
   return register_open_handle(OpenFile{.path = std::move(*path),
                                        .entry = std::move(*entry),
-                                       .content = std::move(content),
+                                       .text = std::move(text),
                                        .listing = std::nullopt,
-                                       .dirty = false,
                                        .delete_pending = false});
 }
 
 OperationResult<void> IfsFileSystem::get_file_info(const OpenFileRef& file,
                                                    winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
+  const auto text_lock = lock_text(file->file);
   fill_file_info(info, file->file.path, file->file.entry);
   return {};
 }
@@ -114,13 +113,15 @@ OperationResult<void> IfsFileSystem::get_file_info(const OpenFileRef& file,
 OperationResult<std::uint32_t> IfsFileSystem::read(const OpenFileRef& file, std::span<std::byte> buffer,
                                                    std::uint64_t offset) {
   std::lock_guard lock(file->mutex);
-  const OpenFile& open_file = file->file;
+  OpenFile& open_file = file->file;
   if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
+  const auto text_lock = lock_text(open_file);
 
-  if (const auto& content = open_file.content) {
-    const std::uint64_t start = std::min<std::uint64_t>(offset, content->size());
-    const std::uint64_t end = std::min<std::uint64_t>(start + buffer.size(), content->size());
-    std::memcpy(buffer.data(), content->data() + start, end - start);
+  if (open_file.text) {
+    const std::string& content = open_file.text->text;
+    const std::uint64_t start = std::min<std::uint64_t>(offset, content.size());
+    const std::uint64_t end = std::min<std::uint64_t>(start + buffer.size(), content.size());
+    std::memcpy(buffer.data(), content.data() + start, end - start);
     morva::log::debug(
         kReadTarget, "read IFS file",
         {{"path", open_file.path}, {"offset", offset}, {"bytes", end - start}, {"cached", true}});

@@ -27,21 +27,40 @@ std::string status_text(NtStatus status) {
 
 }  // namespace
 
-std::expected<void, StoreFailure> IfsFileSystem::write_back(OpenFile& file) {
-  if (!file.dirty || !file.content || file.entry.is_directory || file.delete_pending) return {};
-  if (auto stored = store_content_or_reason(file.path, *file.content, false, true); !stored) return stored;
-  file.dirty = false;
-  file.entry.size = file.content->size();
-  file.entry.modified = now_seconds();
+std::expected<void, StoreFailure> IfsFileSystem::write_back(const OpenFile& file, MemberText& text) {
+  if (!text.dirty || file.delete_pending) return {};
+  // Replacing a member empties it first: until the IBM i holds the text, a copy of it stays here.
+  auto copy = recovery_copies_.keep(drive_path(file.path), text.text);
+  std::expected<void, StoreFailure> stored =
+      copy ? store_content_or_reason(file.path, text.text, false, true)
+           : std::unexpected(StoreFailure{winfsp::kStatusUnexpectedIoError, copy.error().text()});
+  if (!stored) {
+    if (!text.first_failure) text.first_failure = stored.error().reason;
+    text.copy_is_current = copy.has_value();
+    if (copy) {
+      // The new copy holds everything an earlier one held.
+      if (text.recovery_copy) RecoveryCopies::discard(*text.recovery_copy);
+      text.recovery_copy = std::move(*copy);
+    }
+    return stored;
+  }
+  RecoveryCopies::discard(*copy);
+  if (text.recovery_copy) RecoveryCopies::discard(*text.recovery_copy);
+  text.recovery_copy.reset();
+  text.first_failure.reset();
+  text.dirty = false;
+  text.modified = now_seconds();
   return {};
 }
 
-void IfsFileSystem::final_write_back(OpenFile& file) {
-  auto written = write_back(file);
+void IfsFileSystem::final_write_back(const OpenFile& file, MemberText& text) {
+  auto written = write_back(file, text);
   if (written) return;
   morva::log::error(kWriteTarget, "IBM i IFS final flush failed",
                     {{"path", file.path}, {"error", written.error().reason}});
-  lost_changes_(lost_changes_line(file.path, written.error().reason));
+  const std::optional<std::string> copy =
+      text.copy_is_current ? std::optional(utf8_of(*text.recovery_copy)) : std::nullopt;
+  lost_changes_(lost_changes_line(file.path, *text.first_failure, copy));
 }
 
 OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std::span<const std::byte> data,
@@ -50,6 +69,7 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
   if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
+  const auto text_lock = lock_text(open_file);
 
   std::uint64_t size = open_file.entry.size;
   std::uint64_t start = write_to_end_of_file ? size : offset;
@@ -58,14 +78,15 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   if (constrained_io) length = std::min(length, start >= size ? 0 : size - start);
   if (start > std::numeric_limits<std::uint64_t>::max() - length) return fail(winfsp::kStatusDiskFull);
 
-  if (auto& content = open_file.content) {
+  if (MemberText* text = open_file.text.get()) {
     const std::uint64_t end = start + length;
     if (end > max_file_size_) return fail(winfsp::kStatusDiskFull);
     // Even a write of no bytes past the end grows the text, and the new size must reach the IBM i.
-    const bool grows = content->size() < end;
-    if (grows) content->resize(end, kPadding);
-    std::memcpy(content->data() + start, data.data(), length);
-    if (length > 0 || grows) open_file.dirty = true;
+    const bool grows = text->text.size() < end;
+    if (grows) text->text.resize(end, kPadding);
+    std::memcpy(text->text.data() + start, data.data(), length);
+    if (length > 0 || grows) text->dirty = true;
+    text->modified = now_seconds();
     morva::log::debug(kWriteTarget, "buffered IFS write",
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   } else if (length > 0) {
@@ -96,9 +117,13 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
 OperationResult<void> IfsFileSystem::flush(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
+  const auto text_lock = lock_text(open_file);
   morva::log::debug(kWriteTarget, "flushing IFS entry",
-                    {{"path", open_file.path}, {"dirty", open_file.dirty}});
-  if (auto written = write_back(open_file); !written) return fail(written.error().status);
+                    {{"path", open_file.path}, {"dirty", open_file.text && open_file.text->dirty}});
+  if (open_file.text) {
+    if (auto written = write_back(open_file, *open_file.text); !written) return fail(written.error().status);
+    open_file.entry.modified = open_file.text->modified;
+  }
   fill_file_info(info, open_file.path, open_file.entry);
   return {};
 }
@@ -119,15 +144,26 @@ void IfsFileSystem::cleanup(const OpenFileRef& file, std::uint32_t flags) {
     }
     return;
   }
+  if (!open_file.text) return;
+  std::lock_guard text_lock(open_file.text->mutex);
   // A failed write-back leaves the changes for Close to try again.
-  if (auto written = write_back(open_file); !written)
+  if (auto written = write_back(open_file, *open_file.text); !written)
     morva::log::error(kWriteTarget, "IBM i IFS flush failed",
                       {{"path", open_file.path}, {"error", written.error().reason}});
 }
 
 void IfsFileSystem::close(OpenFileRef file) {
   std::lock_guard lock(file->mutex);
-  final_write_back(file->file);
+  const OpenFile& open_file = file->file;
+  if (!open_file.text) return;
+  std::lock_guard text_lock(open_file.text->mutex);
+  MemberText& text = *open_file.text;
+  --text.handles;
+  if (text.handles == 0) return final_write_back(open_file, text);
+  // Another handle still holds the text and writes it back in its turn.
+  if (auto written = write_back(open_file, text); !written)
+    morva::log::error(kWriteTarget, "IBM i IFS flush failed",
+                      {{"path", open_file.path}, {"error", written.error().reason}});
 }
 
 OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t create_options,
@@ -155,19 +191,19 @@ OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t 
   winfsp::set_normalized_name(info, without_terminator(name));
   return register_open_handle(OpenFile{.path = std::move(*path),
                                        .entry = std::move(entry),
-                                       .content = std::nullopt,
+                                       .text = nullptr,
                                        .listing = std::nullopt,
-                                       .dirty = false,
                                        .delete_pending = false});
 }
 
 OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
                                             winfsp::FSP_FSCTL_FILE_INFO& info) {
   if (file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
-  if (file.content) {
+  if (MemberText* text = file.text.get()) {
     if (size > max_file_size_) return fail(winfsp::kStatusDiskFull);
-    file.content->resize(size, kPadding);
-    file.dirty = true;
+    text->text.resize(size, kPadding);
+    text->dirty = true;
+    text->modified = now_seconds();
   } else if (auto sized = set_remote_size(file.path, size); !sized) {
     return fail(sized.error());
   }
@@ -180,6 +216,7 @@ OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
 OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uint64_t /*allocation_size*/,
                                                winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
+  const auto text_lock = lock_text(file->file);
   // Whatever the allocation hint, the replaced file starts empty.
   return resize(file->file, 0, info);
 }
@@ -188,6 +225,7 @@ OperationResult<void> IfsFileSystem::set_file_size(const OpenFileRef& file, std:
                                                    bool set_allocation_size,
                                                    winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
+  const auto text_lock = lock_text(file->file);
   // An allocation change can only shrink the file.
   const std::uint64_t size = set_allocation_size ? std::min(file->file.entry.size, new_size) : new_size;
   return resize(file->file, size, info);
@@ -197,8 +235,12 @@ OperationResult<void> IfsFileSystem::set_basic_info(const OpenFileRef& file, std
                                                     winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
-  // Kept in the open file only; the IBM i is not asked to change it.
-  if (last_write_time != 0) open_file.entry.modified = unix_seconds_of(last_write_time);
+  const auto text_lock = lock_text(open_file);
+  // Kept while the file is open only; the IBM i is not asked to change it.
+  if (last_write_time != 0) {
+    open_file.entry.modified = unix_seconds_of(last_write_time);
+    if (open_file.text) open_file.text->modified = open_file.entry.modified;
+  }
   fill_file_info(info, open_file.path, open_file.entry);
   return {};
 }

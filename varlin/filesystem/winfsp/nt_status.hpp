@@ -31,5 +31,7 @@ constexpr NtStatus kStatusUnexpectedIoError = nt_status(0xC00000E9);
 constexpr NtStatus kStatusDirectoryNotEmpty = nt_status(0xC0000101);
 constexpr NtStatus kStatusNotADirectory = nt_status(0xC0000103);
 constexpr NtStatus kStatusNameTooLong = nt_status(0xC0000106);
+constexpr NtStatus kStatusIllegalCharacter = nt_status(0xC0000161);
+constexpr NtStatus kStatusUnmappableCharacter = nt_status(0xC0000162);
 
 }  // namespace varlin::winfsp

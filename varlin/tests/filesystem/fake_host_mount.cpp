@@ -136,7 +136,8 @@ MountSettings FakeHostMount::settings_for(std::string remote_root, Lifetime ttl,
                        .cache_ttl = ttl,
                        .ports = {.signon = ports.signon, .file = ports.file, .command = ports.command},
                        .environment = RootEnvironment{},
-                       .clock = clock.reader()};
+                       .clock = clock.reader(),
+                       .recovery_folder = recovery_folder.path()};
 }
 
 std::unique_ptr<IfsFileSystem> FakeHostMount::mount(std::string remote_root, Lifetime ttl) {

@@ -19,6 +19,7 @@
 #include "fake_ibmi/host/fake_host.hpp"
 #include "fake_ibmi/host/test_tree.hpp"
 #include "filesystem/ifs_file_system.hpp"
+#include "temporary_folder.hpp"
 
 namespace varlin::filesystem {
 
@@ -90,6 +91,8 @@ class FakeHostMount : public ::testing::Test {
   TimeLimit time_limit;
   fake_ibmi::FakeHost host{mount_tree(), mount_host_settings()};
   ManualClock clock;
+  // Where the mount keeps copies of members' texts while it writes them back.
+  testing_support::TemporaryFolder recovery_folder;
 };
 
 // A mount of the fake's root, with the requests of its start-up forgotten.

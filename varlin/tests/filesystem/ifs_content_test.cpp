@@ -131,7 +131,7 @@ TEST_F(ContentTransfer, ReplacesAMembersWholeTextWhateverTheFlags) {
 
 TEST_F(ContentTransfer, NeverSendsAMemberTextThatIsNotUtf8) {
   EXPECT_EQ(fs->store_content(kHelloShown, "A\n\xC3(\n", false, true),
-            std::unexpected(winfsp::kStatusUnexpectedIoError));
+            std::unexpected(winfsp::kStatusIllegalCharacter));
   EXPECT_THAT(host.requests(), IsEmpty());
   EXPECT_EQ(hello_lines(host), kHelloLines);
 

@@ -52,18 +52,21 @@ TEST_F(OpenHandles, ARenameMovesTheHandlesAtAndBelowTheOldPathOnly) {
 }
 
 TEST_F(OpenHandles, ARenameChangesOnlyThePathOfAHandle) {
+  const auto text = std::make_shared<MemberText>();
+  text->text = "abc";
+  text->dirty = true;
   const OpenFile file{.path = "/a/m.txt",
                       .entry = {.member = std::nullopt, .size = 3, .modified = 7, .is_directory = false},
-                      .content = "abc",
+                      .text = text,
                       .listing = std::nullopt,
-                      .dirty = true,
                       .delete_pending = true};
   const auto handle = fs->register_open_handle(file);
   fs->retarget_open_handles("/a", "/b");
   EXPECT_EQ(handle->file.path, "/b/m.txt");
   EXPECT_EQ(handle->file.entry, file.entry);
-  EXPECT_EQ(handle->file.content, file.content);
-  EXPECT_TRUE(handle->file.dirty);
+  EXPECT_EQ(handle->file.text, text);
+  EXPECT_EQ(text->text, "abc");
+  EXPECT_TRUE(text->dirty);
   EXPECT_TRUE(handle->file.delete_pending);
 }
 

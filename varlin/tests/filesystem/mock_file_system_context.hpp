@@ -33,6 +33,7 @@ class MockFileSystemContext : public FileSystemContext<FakeFileRef> {
                winfsp::FSP_FSCTL_FILE_INFO&),
               (override));
   MOCK_METHOD(OperationResult<void>, flush, (const FakeFileRef&, winfsp::FSP_FSCTL_FILE_INFO&), (override));
+  MOCK_METHOD(OperationResult<void>, flush_volume, (), (override));
   MOCK_METHOD(OperationResult<void>, get_file_info, (const FakeFileRef&, winfsp::FSP_FSCTL_FILE_INFO&),
               (override));
   MOCK_METHOD(OperationResult<void>, set_basic_info,

@@ -248,9 +248,13 @@ TEST_F(OperationTable, ReadDirectoryFillsWinFspsBufferThroughAddDirInfo) {
   close(cell);
 }
 
-TEST_F(OperationTable, FlushOfTheVolumeAndCloseWithoutContextNeedNothing) {
+TEST_F(OperationTable, FlushOfTheVolumeAsksTheContextAndAnswersItsStatus) {
   FSP_FSCTL_FILE_INFO info{};
+  EXPECT_CALL(context, flush_volume())
+      .WillOnce(Return(OperationResult<void>{}))
+      .WillOnce(Return(OperationResult<void>(fail(nt_status(0xC0000162)))));
   EXPECT_EQ(table.Flush(&file_system, nullptr, &info), kStatusSuccess);
+  EXPECT_EQ(table.Flush(&file_system, nullptr, nullptr), nt_status(0xC0000162)) << "no FileInfo for a volume";
   table.Close(&file_system, nullptr);
 }
 

@@ -69,7 +69,7 @@ TEST_F(WriteSide, AMembersChangesGoBackAtCleanupAndAtClose) {
   const auto member = opened(kHello);
   write(member, "X", 0);
   fs_->cleanup(member, 0);
-  EXPECT_FALSE(member->file.dirty);
+  EXPECT_FALSE(member->file.text->dirty);
   EXPECT_EQ(hello_lines(), with_first_line("XGM"));
 
   write(member, "Y", 1);
@@ -83,7 +83,7 @@ TEST_F(WriteSide, AWriteBackThatFailsAtCleanupIsTriedAgainAtClose) {
   write(member, "X", 0);
   host.fail_next(RequestKind::open_file, kAccessDenied);
   fs_->cleanup(member, 0);
-  EXPECT_TRUE(member->file.dirty);
+  EXPECT_TRUE(member->file.text->dirty);
   EXPECT_EQ(hello_lines(), kHelloLines);
   fs_->close(member);
   EXPECT_EQ(hello_lines(), with_first_line("XGM"));
@@ -95,11 +95,11 @@ TEST_F(WriteSide, AFailedFlushKeepsTheChangesForTheNextFlush) {
   write(member, "X", 0);
   host.fail_next(RequestKind::open_file, kAccessDenied);
   EXPECT_EQ(fs_->flush(member, info_).error(), OperationError(winfsp::kStatusAccessDenied));
-  EXPECT_TRUE(member->file.dirty);
+  EXPECT_TRUE(member->file.text->dirty);
   EXPECT_EQ(hello_lines(), kHelloLines);
 
   ASSERT_TRUE(fs_->flush(member, info_));
-  EXPECT_FALSE(member->file.dirty);
+  EXPECT_FALSE(member->file.text->dirty);
   EXPECT_EQ(hello_lines(), with_first_line("XGM"));
 }
 
@@ -107,10 +107,13 @@ TEST_F(WriteSide, ATextTheMemberCannotHoldLeavesTheMemberUntouched) {
   struct Case {
     std::string what;
     std::string text;
+    NtStatus status;  // one that names the cause, never a network error
   };
   const Case cases[] = {
-      {"a line longer than the record's 80 bytes of text", "PGM\n" + std::string(81, 'A') + "\n"},
-      {"a character outside CCSID 277", "PGM\nSNDPGMMSG MSG('中')\n"},
+      {"a line longer than the record's 80 bytes of text", "PGM\n" + std::string(81, 'A') + "\n",
+       winfsp::kStatusInvalidParameter},
+      {"a character outside CCSID 277", "PGM\nSNDPGMMSG MSG('中')\n", winfsp::kStatusUnmappableCharacter},
+      {"a byte-order mark", "\xEF\xBB\xBFPGM\n", winfsp::kStatusUnmappableCharacter},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -118,8 +121,8 @@ TEST_F(WriteSide, ATextTheMemberCannotHoldLeavesTheMemberUntouched) {
     ASSERT_TRUE(fs_->overwrite(member, 0, info_));
     write(member, c.text, 0);
     host.clear_requests();
-    EXPECT_FALSE(fs_->flush(member, info_).has_value());
-    EXPECT_TRUE(member->file.dirty);
+    EXPECT_EQ(fs_->flush(member, info_), fail(c.status));
+    EXPECT_TRUE(member->file.text->dirty);
     EXPECT_EQ(hello_lines(), kHelloLines);
     EXPECT_EQ(host.count(RequestKind::open_file), 1u) << "opened to learn its CCSID, not for replacement";
     EXPECT_EQ(host.count(RequestKind::write_file), 0u);
@@ -204,7 +207,7 @@ TEST_F(WriteSide, OverwriteEmptiesTheFileWhateverTheAllocationSize) {
   ASSERT_TRUE(fs_->overwrite(member, 4, info_));
   EXPECT_EQ(info_.FileSize, 0u);
   EXPECT_EQ(read_all(member), "");
-  EXPECT_TRUE(member->file.dirty);
+  EXPECT_TRUE(member->file.text->dirty);
   ASSERT_TRUE(fs_->flush(member, info_));
   EXPECT_EQ(hello_lines(), std::vector<std::string>());
 
@@ -276,12 +279,12 @@ TEST_F(WriteSide, ChangesLostAtCloseAreToldWithoutLogging) {
 
 TEST_F(WriteSide, UnmountWritesBackEveryMemberStillOpenWithChanges) {
   const auto changed = opened(kHello);
-  const auto unchanged = opened(kHello);
+  const auto unchanged = opened(u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR");
   write(changed, "X", 0);
   host.clear_requests();
   fs_.reset();
   EXPECT_EQ(hello_lines(), with_first_line("XGM"));
-  EXPECT_EQ(host.count(RequestKind::file_description), 1u) << "the handle without changes sends nothing";
+  EXPECT_EQ(host.count(RequestKind::file_description), 1u) << "the member without changes sends nothing";
   EXPECT_THAT(lost_changes_, IsEmpty());
 }
 
@@ -299,7 +302,7 @@ TEST_F(WriteSide, AWriteOfNoBytesPastTheEndOfAMemberReachesTheIbmI) {
   const std::string nothing;
   EXPECT_EQ(fs_->write(member, std::as_bytes(std::span(nothing)), 40, false, false, info_), 0u);
   EXPECT_EQ(info_.FileSize, 40u);
-  EXPECT_TRUE(member->file.dirty);
+  EXPECT_TRUE(member->file.text->dirty);
   ASSERT_TRUE(fs_->flush(member, info_));
   EXPECT_EQ(hello_lines(), (std::vector<std::string>{"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM", ""}));
 }

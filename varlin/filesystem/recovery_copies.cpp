@@ -1,0 +1,112 @@
+#include "filesystem/recovery_copies.hpp"
+
+#include <fmt/chrono.h>
+#include <fmt/format.h>
+
+#include <chrono>
+#include <fstream>
+#include <ranges>
+#include <system_error>
+
+#include "filesystem/status.hpp"
+#include "morva/log.hpp"
+
+namespace varlin::filesystem {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path path_of_utf8(std::string_view text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+// "2026-05-01T08-09-10.123456Z": sortable, and without the ':' a Windows name cannot hold.
+std::string time_stamp() {
+  const auto now = std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
+  return fmt::format("{:%Y-%m-%dT%H-%M-%S}.{:06}Z", seconds, (now - seconds).count());
+}
+
+// "HELLO.clp" made at a time is "HELLO.{time}.clp"; the second copy within the same microsecond gets
+// "-2" after the time, and so on.
+fs::path new_copy_path(const fs::path& directory, const fs::path& name) {
+  const std::string stamp = time_stamp();
+  for (int attempt = 1;; ++attempt) {
+    const std::string suffix = attempt == 1 ? stamp : fmt::format("{}-{}", stamp, attempt);
+    fs::path candidate = directory / name.stem();
+    candidate += path_of_utf8("." + suffix);
+    candidate += name.extension();
+    std::error_code error;
+    if (!fs::exists(candidate, error)) return candidate;
+  }
+}
+
+std::unexpected<morva::Error> not_kept(std::string_view drive_path, const fs::path& copy,
+                                       std::string_view why) {
+  return std::unexpected(morva::Error::io(
+      morva::IoErrorKind::other,
+      fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path, utf8_of(copy), why)));
+}
+
+}  // namespace
+
+morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::string_view text) const {
+  fs::path relative;
+  for (auto piece : std::views::split(drive_path, '/'))
+    if (!piece.empty()) relative /= path_of_utf8(std::string_view(piece.begin(), piece.end()));
+  const fs::path directory = (folder_ / relative).parent_path();
+  std::error_code error;
+  fs::create_directories(directory, error);
+  if (error) return not_kept(drive_path, directory, error.message());
+
+  const fs::path copy = new_copy_path(directory, relative.filename());
+  std::ofstream out(copy, std::ios::binary);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) {
+    fs::remove(copy, error);
+    return not_kept(drive_path, copy, "the file could not be written");
+  }
+  return copy;
+}
+
+void RecoveryCopies::discard(const fs::path& copy) {
+  std::error_code error;
+  if (fs::remove(copy, error); error)
+    morva::log::warn(kLogTarget, "could not remove a copy of a saved text",
+                     {{"copy", utf8_of(copy)}, {"error", error.message()}});
+}
+
+std::size_t RecoveryCopies::count() const {
+  std::error_code error;
+  std::size_t files = 0;
+  for (fs::recursive_directory_iterator entry(folder_, error), end; !error && entry != end;
+       entry.increment(error))
+    if (entry->is_regular_file(error)) ++files;
+  return files;
+}
+
+fs::path recovery_folder(std::string_view local_app_data, std::string_view host) {
+  std::string name(host);
+  for (char& character : name)
+    if (static_cast<unsigned char>(character) < 0x20 || std::string_view("<>:\"/\\|?*").contains(character))
+      character = '_';
+  if (name.empty() || name == "." || name == "..") name.assign(1, '_');
+  return path_of_utf8(local_app_data) / "varlin" / "unsaved" / path_of_utf8(name);
+}
+
+std::string utf8_of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string earlier_copies_line(const RecoveryCopies& copies) {
+  const std::size_t count = copies.count();
+  if (count == 0) return {};
+  return fmt::format("{} unsaved {} kept in {}\n", count,
+                     count == 1 ? "text from an earlier mount is" : "texts from earlier mounts are",
+                     utf8_of(copies.folder()));
+}
+
+}  // namespace varlin::filesystem

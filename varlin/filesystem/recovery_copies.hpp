@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "morva/error.hpp"
+
+namespace varlin::filesystem {
+
+// Copies of members' texts kept on this computer while a write-back can leave a member empty or half
+// written on the IBM i. A copy lies at the file's path on the drive below the folder, with the time it
+// was made in its name, so an earlier copy is never replaced.
+class RecoveryCopies {
+ public:
+  explicit RecoveryCopies(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+  const std::filesystem::path& folder() const { return folder_; }
+
+  // Writes the text, exactly, to a new copy for the drive path ("QSYS.LIB/MYLIB.LIB/QCLSRC/HELLO.clp").
+  morva::Result<std::filesystem::path> keep(std::string_view drive_path, std::string_view text) const;
+  // Removes a copy whose text the IBM i holds now; a copy that cannot go is only logged.
+  static void discard(const std::filesystem::path& copy);
+  // The copies in the folder, from this run and earlier ones.
+  std::size_t count() const;
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// "{local_app_data}\varlin\unsaved\{host}", the host's characters that a Windows name cannot hold
+// replaced by '_'.
+std::filesystem::path recovery_folder(std::string_view local_app_data, std::string_view host);
+
+// A local path as UTF-8 text, for messages.
+std::string utf8_of(const std::filesystem::path& path);
+
+// "{N} unsaved texts from earlier mounts are kept in {folder}" and a line feed, or nothing for an empty or
+// absent folder.
+std::string earlier_copies_line(const RecoveryCopies& copies);
+
+}  // namespace varlin::filesystem

@@ -1,0 +1,225 @@
+// How the editors that Windows users run save a source member through the drive: several handles of
+// one member, saves that fail half way, the flush of the whole volume. The user's text is never lost:
+// the IBM i holds it, or a copy on this computer does and the user is told where.
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "copy_name.hpp"
+#include "operations_fixture.hpp"
+
+namespace varlin::filesystem {
+namespace {
+
+using fake_ibmi::RequestKind;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::SizeIs;
+using ::testing::StartsWith;
+
+constexpr std::u16string_view kHello = u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR";
+constexpr std::u16string_view kOtherHello = u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR";
+constexpr std::uint32_t kAccessDenied = 5;  // the file server's return code
+constexpr std::string_view kHelloText = "PGM\nSNDPGMMSG MSG('Hej')\nENDPGM\n";
+constexpr std::string_view kEditedText = "XGM\nSNDPGMMSG MSG('Hej')\nENDPGM\n";
+class MemberSaves : public OperationsTest {
+ protected:
+  std::vector<std::string> lines_of(std::string_view library) {
+    return host
+        .with_tree([library](const fake_ibmi::IfsTree& tree) {
+          return tree.member_lines(library, "QCLSRC", "HELLO");
+        })
+        .value_or(std::vector<std::string>{"(no member)"});
+  }
+
+  // The only copy kept, which must hold the text.
+  void expect_one_copy_holding(std::string_view text) {
+    const auto copies = recovery_folder.files();
+    ASSERT_THAT(copies, SizeIs(1));
+    EXPECT_THAT(copies.begin()->first, IsCopyName(R"(QSYS\.LIB/OPSLIB\.LIB/QCLSRC\.FILE/HELLO)", R"(\.MBR)"));
+    EXPECT_EQ(copies.begin()->second, text);
+  }
+
+  // The line that tells of HELLO's lost changes: their first cause and where their text is.
+  auto hello_lost(std::string_view cause) {
+    const std::string copy = utf8_of(recovery_folder.path() / recovery_folder.files().begin()->first);
+    return AllOf(StartsWith("Changes to /QSYS.LIB/OPSLIB.LIB/QCLSRC.FILE/HELLO.MBR are lost: "),
+                 HasSubstr(std::string(cause)), EndsWith("; their text is kept in " + copy + "\n"));
+  }
+
+  std::uint32_t append(const OpenFileRef& file, std::string_view text) {
+    auto written = fs_->write(file, std::as_bytes(std::span(text)), 0, true, false, info_);
+    EXPECT_TRUE(written.has_value());
+    return written.value_or(0);
+  }
+
+  winfsp::FSP_FSCTL_FILE_INFO info_{};
+};
+
+// The file server answers the write of the records with a failure after the open for replacement has
+// emptied the member: the member is empty on the IBM i, and only the copy still holds the text.
+TEST_F(MemberSaves, AWriteRefusedAfterTheMemberWasEmptiedLeavesTheTextInACopy) {
+  auto member = opened(kHello);
+  write(member, "X", 0);
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  fs_->close(std::move(member));
+  EXPECT_THAT(lines_of("OPSLIB"), IsEmpty()) << "the open for replacement emptied the member";
+  expect_one_copy_holding(kEditedText);
+  EXPECT_THAT(lost_changes_, ElementsAre(hello_lost("access denied")));
+}
+
+// Notepad saves and closes while the connection breaks in the middle of the records: Cleanup's write-back
+// fails on the broken connection, Close's try finds it unusable. The user hears the first cause.
+TEST_F(MemberSaves, AConnectionDroppedInTheMiddleOfAWriteBackKeepsTheTextAndTellsTheFirstCause) {
+  auto member = opened(kHello);
+  write(member, "X", 0);
+  host.drop_next(RequestKind::write_file);
+  fs_->cleanup(member, 0);
+  expect_one_copy_holding(kEditedText);
+  fs_->close(std::move(member));
+  expect_one_copy_holding(kEditedText);
+  ASSERT_THAT(lost_changes_, SizeIs(1));
+  EXPECT_THAT(lost_changes_.front(), AllOf(hello_lost(""), Not(HasSubstr("unusable"))));
+}
+
+TEST_F(MemberSaves, AWriteBackThatFailsAtUnmountLeavesACopyAndSaysWhere) {
+  const auto member = opened(kHello);
+  write(member, "X", 0);
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  fs_.reset();
+  expect_one_copy_holding(kEditedText);
+  EXPECT_THAT(lost_changes_, ElementsAre(hello_lost("access denied")));
+}
+
+// A text the records cannot hold is refused before the member is touched, yet when the handle closes
+// with it, the text is kept all the same.
+TEST_F(MemberSaves, ATextTheRecordsCannotHoldIsKeptWhenItsChangesAreLost) {
+  auto member = opened(kHello);
+  const std::string text = "PGM\n" + std::string(81, 'A') + "\n";
+  ASSERT_TRUE(fs_->overwrite(member, 0, info_));
+  write(member, text, 0);
+  fs_->close(std::move(member));
+  EXPECT_EQ(lines_of("OPSLIB"), (std::vector<std::string>{"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM"}));
+  expect_one_copy_holding(text);
+  EXPECT_THAT(lost_changes_, ElementsAre(hello_lost("source line 2 encodes to 81 bytes")));
+}
+
+TEST_F(MemberSaves, ASuccessfulWriteBackLeavesNoCopyNorAnEarlierFailedOne) {
+  const auto member = opened(kHello);
+  write(member, "X", 0);
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  EXPECT_FALSE(fs_->flush(member, info_).has_value());
+  expect_one_copy_holding(kEditedText);
+  write(member, "Y", 1);
+  ASSERT_TRUE(fs_->flush(member, info_));
+  EXPECT_THAT(recovery_folder.files(), IsEmpty());
+  fs_->close(member);
+  EXPECT_THAT(lost_changes_, IsEmpty());
+}
+
+TEST_F(MemberSaves, AWriteBackWithoutACopyFailsBeforeTheMemberIsTouched) {
+  // A file where the copy's folder must go.
+  std::ofstream(recovery_folder.path() / "QSYS.LIB") << "in the way";
+  auto member = opened(kHello);
+  write(member, "X", 0);
+  host.clear_requests();
+  EXPECT_EQ(fs_->flush(member, info_), fail(winfsp::kStatusUnexpectedIoError));
+  EXPECT_THAT(host.requests(), IsEmpty());
+  fs_->close(std::move(member));
+  EXPECT_EQ(lines_of("OPSLIB")[0], "PGM");
+  EXPECT_THAT(lost_changes_, ElementsAre(AllOf(HasSubstr("could not keep a copy of the text"),
+                                               EndsWith("; no copy of their text could be kept\n"))));
+}
+
+// Editor A opens HELLO, editor B opens it too; A saves and closes, then B appends a line and closes.
+TEST_F(MemberSaves, ASaveByOneEditorIsNotUndoneByAnotherThatHadTheMemberOpen) {
+  const auto first = opened(kHello);
+  auto second = opened(kHello);
+  write(first, "X", 0);
+  ASSERT_TRUE(fs_->flush(first, info_));
+  fs_->cleanup(first, 0);
+  fs_->close(first);
+  EXPECT_EQ(read_all(second), kEditedText) << "a handle reads the latest text";
+  append(second, "ENDDO\n");
+  fs_->cleanup(second, 0);
+  fs_->close(std::move(second));
+  EXPECT_EQ(lines_of("OPSLIB"), (std::vector<std::string>{"XGM", "SNDPGMMSG MSG('Hej')", "ENDPGM", "ENDDO"}));
+  EXPECT_THAT(lost_changes_, IsEmpty());
+}
+
+// A viewer holds the member open under one spelling while an editor saves it under another.
+TEST_F(MemberSaves, EverySpellingOfAMemberSeesAndSavesOneText) {
+  const std::u16string_view spellings[] = {
+      u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.clp",
+      u"\\QSYS.LIB\\OPSLIB\\QCLSRC\\HELLO.clp",
+      u"\\qsys.lib\\opslib.lib\\qclsrc.file\\hello.mbr",
+      u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.bak",
+  };
+  std::string expected(kHelloText);
+  for (const auto spelling : spellings) {
+    SCOPED_TRACE(std::string(spelling.begin(), spelling.end()));
+    const auto viewer = opened(spelling);
+    const auto editor = opened(kHello);
+    EXPECT_EQ(read_all(viewer), expected);
+    expected = "ENDDO\n" + expected;
+    ASSERT_TRUE(fs_->overwrite(editor, 0, info_));
+    write(editor, expected, 0);
+    EXPECT_EQ(read_all(viewer), expected) << "before the save";
+    ASSERT_TRUE(fs_->flush(editor, info_));
+    ASSERT_TRUE(fs_->get_file_info(viewer, info_));
+    EXPECT_EQ(info_.FileSize, expected.size());
+    append(viewer, "* seen\n");
+    expected += "* seen\n";
+    ASSERT_TRUE(fs_->flush(viewer, info_));
+    EXPECT_EQ(read_all(editor), expected);
+    fs_->close(viewer);
+    fs_->close(editor);
+  }
+  EXPECT_EQ(lines_of("OPSLIB").back(), "* seen");
+  EXPECT_EQ(lines_of("OPSLIB").size(), 3u + 4u * 2u);
+}
+
+TEST_F(MemberSaves, AFailedWriteBackAtOneCloseIsLeftForTheHandleStillOpen) {
+  auto first = opened(kHello);
+  const auto second = opened(kHello);
+  write(first, "X", 0);
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  fs_->close(std::move(first));
+  EXPECT_THAT(lost_changes_, IsEmpty()) << "the other handle still holds the text";
+  fs_->close(second);
+  EXPECT_EQ(lines_of("OPSLIB")[0], "XGM");
+  EXPECT_THAT(recovery_folder.files(), IsEmpty());
+  EXPECT_THAT(lost_changes_, IsEmpty());
+}
+
+// Windows flushes a whole volume (FlushFileBuffers on the volume, a shutdown) with no open file.
+TEST_F(MemberSaves, TheFlushOfTheVolumeWritesBackEveryChangedMemberAndAnswersTheFirstFailure) {
+  const auto ops = opened(kHello);
+  const auto ops_again = opened(kHello);
+  const auto dev = opened(kOtherHello);
+  write(ops, "X", 0);
+  write(dev, "Y", 0);
+  host.clear_requests();
+  host.fail_next(RequestKind::open_file, kAccessDenied);
+  EXPECT_EQ(fs_->flush_volume(), fail(winfsp::kStatusAccessDenied));
+  EXPECT_EQ(lines_of("OPSLIB")[0], "PGM") << "the first write-back failed";
+  EXPECT_THAT(lines_of("DEVLIB")[0], StartsWith("Y ")) << "the next one was still made";
+  EXPECT_EQ(host.count(RequestKind::file_description), 2u) << "one write-back per member, not per handle";
+
+  EXPECT_TRUE(fs_->flush_volume());
+  EXPECT_EQ(lines_of("OPSLIB")[0], "XGM");
+  host.clear_requests();
+  EXPECT_TRUE(fs_->flush_volume());
+  EXPECT_THAT(host.requests(), IsEmpty()) << "nothing left unsaved";
+}
+
+}  // namespace
+}  // namespace varlin::filesystem
