@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cwchar>
 
@@ -36,8 +37,15 @@ std::wstring program_folder() {
 std::wstring environment_block(const std::vector<std::wstring>& extra) {
   std::wstring block;
   const wchar_t* strings = GetEnvironmentStringsW();
+  const auto set_by_extra = [&extra](const wchar_t* entry) {
+    return std::ranges::any_of(extra, [entry](const std::wstring& set) {
+      const std::size_t name = set.find(L'=') + 1;
+      return _wcsnicmp(entry, set.c_str(), name) == 0;
+    });
+  };
   for (const wchar_t* entry = strings; *entry != 0; entry += std::wcslen(entry) + 1) {
-    if (_wcsnicmp(entry, L"MORVA_", 6) == 0 || _wcsnicmp(entry, L"VARLIN_", 7) == 0) continue;
+    if (_wcsnicmp(entry, L"MORVA_", 6) == 0 || _wcsnicmp(entry, L"VARLIN_", 7) == 0 || set_by_extra(entry))
+      continue;
     block.append(entry).push_back(0);
   }
   FreeEnvironmentStringsW(const_cast<wchar_t*>(strings));

@@ -23,8 +23,8 @@ struct ChildRun {
 // The folder of the running program, ending with a backslash.
 std::wstring program_folder();
 
-// The current environment without the mount program's variables (MORVA_*, VARLIN_*), plus `extra`
-// ("NAME=value" each), as a block for CreateProcessW.
+// The current environment without the mount program's variables (MORVA_*, VARLIN_*) and those that
+// `extra` sets ("NAME=value" each), then `extra`, as a block for CreateProcessW.
 std::wstring environment_block(const std::vector<std::wstring>& extra);
 
 // A child process that runs while the test writes its standard input and reads its output. A child

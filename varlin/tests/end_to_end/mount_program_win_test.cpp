@@ -8,14 +8,18 @@
 
 #include <fmt/format.h>
 
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "child_process_win.hpp"
+#include "filesystem/recovery_copies.hpp"
 #include "metadata_pipe/mount_id_hash.hpp"
 #include "native_fake_ibmi_win.hpp"
 #include "pipe_io_win.hpp"
+#include "temporary_folder.hpp"
 
 namespace end_to_end {
 namespace {
@@ -251,6 +255,42 @@ TEST_F(MountProgram, AnIbmiThatFallsSilentFailsOperationsAndThePipeButNotTheStop
   EXPECT_TRUE(lookup.errors().starts_with("ERROR 0xC00000C4 ")) << lookup.errors();
   EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
   EXPECT_TRUE(mount->output().ends_with("Stopping mount...\n")) << describe(*mount);
+}
+
+// A member saved through the drive while the texts that an earlier mount of the host could not save
+// are still kept: the user hears of those at start-up, and the save leaves no copy behind.
+TEST_F(MountProgram, NamesTheTextsEarlierMountsKeptAndKeepsNoCopyOfASavedMember) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.10");
+  ASSERT_TRUE(ibmi->ready());
+  const testing_support::TemporaryFolder local_app_data;
+  const auto kept = local_app_data.path() / "varlin" / "unsaved" / "127.0.83.10";
+  std::filesystem::create_directories(kept / "QSYS.LIB");
+  std::ofstream(kept / "QSYS.LIB" / "HELLO.2026-01-02T03-04-05.000006Z.clp") << "PGM\n";
+  const auto edited = local_app_data.path() / "HELLO.clp";
+  std::ofstream(edited, std::ios::binary) << "PGM\nENDPGM\n";
+
+  const auto mount =
+      start_mount(L"--host 127.0.83.10 --user DEMO --mount-point V:",
+                  {L"MORVA_PASSWORD=demo", L"LOCALAPPDATA=" + local_app_data.path().wstring()});
+  ASSERT_TRUE(mount->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*mount);
+  const ChildRun saved =
+      stub_client("V:", L"write \\QSYS.LIB\\DEMOLIB\\QCLSRC\\HELLO.clp " + edited.wstring());
+  EXPECT_EQ(saved.exit_code, 0u) << saved.errors;
+  EXPECT_EQ(stub_client("V:", L"read \\QSYS.LIB\\DEMOLIB\\QCLSRC\\HELLO.clp").output, "PGM\nENDPGM\n");
+  EXPECT_EQ(local_app_data.files().size(), 2u) << "the earlier copy and the edited file, no copy of the save";
+
+  mount->write_input("stop\n");
+  EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
+  EXPECT_EQ(mount->errors(),
+            "1 unsaved text from an earlier mount is kept in " + varlin::filesystem::utf8_of(kept) + "\n");
+}
+
+TEST_F(MountProgram, WithoutAFolderForUnsavedTextsItDoesNotStart) {
+  const auto mount = start_mount(L"--host 127.0.83.10 --user DEMO --mount-point V:",
+                                 {L"MORVA_PASSWORD=demo", L"LOCALAPPDATA="});
+  EXPECT_EQ(mount->wait(kMountTimeoutMs), 1u) << describe(*mount);
+  EXPECT_EQ(mount->errors(),
+            "Error: \"LOCALAPPDATA is not set, so unsaved texts have no folder to be kept in\"\n");
 }
 
 }  // namespace
