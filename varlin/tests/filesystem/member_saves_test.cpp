@@ -25,9 +25,7 @@ using ::testing::Not;
 using ::testing::SizeIs;
 using ::testing::StartsWith;
 
-constexpr std::u16string_view kHello = u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR";
 constexpr std::u16string_view kOtherHello = u"\\QSYS.LIB\\DEVLIB.LIB\\QCLSRC.FILE\\HELLO.MBR";
-constexpr std::uint32_t kAccessDenied = 5;  // the file server's return code
 constexpr std::string_view kHelloText = "PGM\nSNDPGMMSG MSG('Hej')\nENDPGM\n";
 constexpr std::string_view kEditedText = "XGM\nSNDPGMMSG MSG('Hej')\nENDPGM\n";
 class MemberSaves : public OperationsTest {

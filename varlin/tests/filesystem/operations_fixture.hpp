@@ -17,6 +17,10 @@ namespace varlin::filesystem {
 
 inline constexpr std::uint32_t kNoOptions = 0;
 inline constexpr std::uint32_t kCleanupDelete = 1;
+// The member that add_operation_entries makes, as WinFsp names it.
+inline constexpr std::u16string_view kHello = u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR";
+// The file server's return code for a refusal.
+inline constexpr std::uint32_t kAccessDenied = 5;
 
 // What the operation tests add to the fake's tree: /home/dev with files and a directory, and the
 // member OPSLIB/QCLSRC/HELLO (record length 92, CCSID 277).

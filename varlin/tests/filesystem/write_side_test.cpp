@@ -20,10 +20,8 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
-constexpr std::u16string_view kHello = u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE\\HELLO.MBR";
 constexpr std::u16string_view kNotes = u"\\home\\dev\\notes.txt";
 constexpr std::string_view kNotesPath = "/home/dev/notes.txt";
-constexpr std::uint32_t kAccessDenied = 5;  // the file server's return code
 const std::vector<std::string> kHelloLines = {"PGM", "SNDPGMMSG MSG('Hej')", "ENDPGM"};
 
 std::vector<std::string> with_first_line(std::string line) {
