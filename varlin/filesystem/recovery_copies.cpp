@@ -71,11 +71,17 @@ morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::s
   return copy;
 }
 
-void RecoveryCopies::discard(const fs::path& copy) {
+void RecoveryCopies::discard(const fs::path& copy) const {
   std::error_code error;
-  if (fs::remove(copy, error); error)
+  if (fs::remove(copy, error); error) {
     morva::log::warn(kLogTarget, "could not remove a copy of a saved text",
                      {{"copy", utf8_of(copy)}, {"error", error.message()}});
+    return;
+  }
+  // A folder that still holds something stays.
+  for (fs::path folder = copy.parent_path();
+       folder != folder_ && folder.native().starts_with(folder_.native()); folder = folder.parent_path())
+    if (!fs::remove(folder, error) || error) break;
 }
 
 std::size_t RecoveryCopies::count() const {

@@ -20,8 +20,9 @@ class RecoveryCopies {
 
   // Writes the text, exactly, to a new copy for the drive path ("QSYS.LIB/MYLIB.LIB/QCLSRC/HELLO.clp").
   morva::Result<std::filesystem::path> keep(std::string_view drive_path, std::string_view text) const;
-  // Removes a copy whose text the IBM i holds now; a copy that cannot go is only logged.
-  static void discard(const std::filesystem::path& copy);
+  // Removes a copy whose text the IBM i holds now, and the folders it leaves empty; a copy that cannot
+  // go is only logged.
+  void discard(const std::filesystem::path& copy) const;
   // The copies in the folder, from this run and earlier ones.
   std::size_t count() const;
 

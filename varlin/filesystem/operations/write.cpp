@@ -39,13 +39,13 @@ std::expected<void, StoreFailure> IfsFileSystem::write_back(const OpenFile& file
     text.copy_is_current = copy.has_value();
     if (copy) {
       // The new copy holds everything an earlier one held.
-      if (text.recovery_copy) RecoveryCopies::discard(*text.recovery_copy);
+      if (text.recovery_copy) recovery_copies_.discard(*text.recovery_copy);
       text.recovery_copy = std::move(*copy);
     }
     return stored;
   }
-  RecoveryCopies::discard(*copy);
-  if (text.recovery_copy) RecoveryCopies::discard(*text.recovery_copy);
+  recovery_copies_.discard(*copy);
+  if (text.recovery_copy) recovery_copies_.discard(*text.recovery_copy);
   text.recovery_copy.reset();
   text.first_failure.reset();
   text.dirty = false;

@@ -78,14 +78,20 @@ TEST(RecoveryCopies, ACopyThatCannotBeWrittenIsAnErrorNamingIt) {
   EXPECT_THAT(folder.files(), ElementsAre(Pair("QSYS.LIB", "a file where a folder must go")));
 }
 
-TEST(RecoveryCopies, ADiscardedCopyIsGone) {
+TEST(RecoveryCopies, ADiscardedCopyGoesWithTheFoldersItLeavesEmpty) {
   const TemporaryFolder folder;
-  const RecoveryCopies copies(folder.path());
-  const auto copy = copies.keep("a/b.txt", "b");
-  ASSERT_TRUE(copy);
-  RecoveryCopies::discard(*copy);
+  const RecoveryCopies copies(folder.path() / "SYSTEM1");
+  const auto deep = copies.keep("QSYS.LIB/A.LIB/QCLSRC/ONE.clp", "1");
+  const auto beside = copies.keep("QSYS.LIB/TWO.txt", "2");
+  ASSERT_TRUE(deep && beside);
+  copies.discard(*deep);
+  EXPECT_THAT(folder.files(), ElementsAre(Pair(IsCopyName("SYSTEM1/QSYS\\.LIB/TWO", "\\.txt"), "2")));
+  EXPECT_FALSE(fs::exists(folder.path() / "SYSTEM1" / "QSYS.LIB" / "A.LIB"));
+  copies.discard(*beside);
   EXPECT_THAT(folder.files(), IsEmpty());
-  RecoveryCopies::discard(*copy);  // already gone: only logged
+  EXPECT_TRUE(fs::is_directory(copies.folder())) << "the host's folder stays";
+  EXPECT_TRUE(fs::is_empty(copies.folder()));
+  copies.discard(*beside);  // already gone: only logged
 }
 
 TEST(EarlierCopiesLine, SaysHowManyTextsAreKeptAndWhere) {
