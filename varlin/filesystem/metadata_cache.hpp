@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "filesystem/clock.hpp"
-#include "metadata_pipe/response.hpp"
+#include "metadata_pipe/metadata_result.hpp"
 #include "morva/ifs/entry.hpp"
 
 namespace varlin::filesystem {

@@ -8,6 +8,7 @@
 #include "metadata_pipe/object_properties.hpp"
 #include "metadata_pipe/request.hpp"
 #include "metadata_pipe/request_path.hpp"
+#include "metadata_pipe/response.hpp"
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "metadata_pipe/metadata_error.hpp"
+#include "metadata_pipe/metadata_result.hpp"
 #include "metadata_pipe/pipe_state.hpp"
-#include "metadata_pipe/response.hpp"
 
 namespace varlin::metadata_pipe {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "metadata_pipe/response.hpp"
+#include "metadata_pipe/metadata_result.hpp"
 #include "morva/command/receivers.hpp"
 
 namespace varlin::metadata_pipe {
