@@ -3,15 +3,8 @@
 #include <algorithm>
 
 #include "morva/ccsid/utf16.hpp"
-#include "morva/log.hpp"
 
 namespace varlin::filesystem {
-
-namespace {
-
-constexpr std::string_view kLogTarget = "varlin::filesystem";
-
-}  // namespace
 
 void FileSystemContextBase::get_volume_info(winfsp::FSP_FSCTL_VOLUME_INFO& info) {
   const VolumeSize size = volume_space();
@@ -23,18 +16,6 @@ void FileSystemContextBase::get_volume_info(winfsp::FSP_FSCTL_VOLUME_INFO& info)
   const std::size_t units = std::min(label.size(), winfsp::kVolumeLabelUnits);
   std::copy_n(label.begin(), units, info.VolumeLabel);
   info.VolumeLabelLength = static_cast<std::uint16_t>(units * sizeof(char16_t));
-}
-
-void FileSystemContextBase::dispatcher_stopped(bool normally) {
-  morva::log::debug(kLogTarget, "WinFsp dispatcher stopped", {{"normally", normally}});
-  stop_metadata_pipe();
-  std::lock_guard lock(stop_sender_mutex_);
-  if (stop_sender_) stop_sender_->send();  // false once main stopped listening, which is fine
-}
-
-void FileSystemContextBase::set_stop_sender(StopSender sender) {
-  std::lock_guard lock(stop_sender_mutex_);
-  stop_sender_.emplace(std::move(sender));
 }
 
 }  // namespace varlin::filesystem

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,7 +10,6 @@
 #include "filesystem/directory_buffer.hpp"
 #include "filesystem/operation_error.hpp"
 #include "filesystem/winfsp/records.hpp"
-#include "main/stop_channel.hpp"
 
 namespace varlin::filesystem {
 
@@ -38,22 +36,11 @@ class FileSystemContextBase {
   virtual VolumeSize volume_space() = 0;
   // The volume label, UTF-8.
   virtual const std::string& volume_label() const = 0;
-  // Tells the metadata pipe to stop; harmless when it has stopped already.
-  virtual void stop_metadata_pipe() = 0;
+  // WinFsp's dispatcher has ended, normally or not.
+  virtual void dispatcher_stopped(bool normally) = 0;
 
   // Fills the sizes and the label, cut to the record's 32 UTF-16 units.
   void get_volume_info(winfsp::FSP_FSCTL_VOLUME_INFO& info);
-
-  // WinFsp's dispatcher has ended, normally or not: the metadata pipe stops and the stop channel, when
-  // there is a sender, gets one message.
-  void dispatcher_stopped(bool normally);
-
-  // The stop-channel sender that dispatcher_stopped uses; it replaces an earlier one.
-  void set_stop_sender(StopSender sender);
-
- private:
-  std::mutex stop_sender_mutex_;
-  std::optional<StopSender> stop_sender_;
 };
 
 // The file system behind WinFsp's operation table: one method per served slot. `FileContext` is what

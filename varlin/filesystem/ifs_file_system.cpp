@@ -97,6 +97,17 @@ void IfsFileSystem::stop_metadata_pipe() {
   if (sender) sender->send();
 }
 
+void IfsFileSystem::dispatcher_stopped(bool /*normally*/) {
+  stop_metadata_pipe();
+  std::lock_guard lock(stop_sender_mutex_);
+  if (stop_sender_) stop_sender_->send();  // false once main stopped listening, which is fine
+}
+
+void IfsFileSystem::set_stop_sender(StopSender sender) {
+  std::lock_guard lock(stop_sender_mutex_);
+  stop_sender_.emplace(std::move(sender));
+}
+
 StatusResult<EntryInfo> IfsFileSystem::lookup_entry(std::string_view path) {
   if (path == remote_root_)
     return EntryInfo{.member = std::nullopt, .size = 0, .modified = 0, .is_directory = true};
@@ -206,8 +217,7 @@ void IfsFileSystem::rekey_member_texts() {
   std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved;
   for (const OpenFileRef& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
-    if (const auto& text = handle->file.text)
-      moved.emplace_back(object_key(handle->file.path), text);
+    if (const auto& text = handle->file.text) moved.emplace_back(object_key(handle->file.path), text);
   }
   std::lock_guard lock(member_texts_mutex_);
   std::erase_if(member_texts_, [&moved](const auto& known) {

@@ -25,6 +25,7 @@
 #include "filesystem/status.hpp"
 #include "filesystem/timed_cache.hpp"
 #include "filesystem/volume_space.hpp"
+#include "main/stop_channel.hpp"
 #include "metadata_pipe/shutdown_signal.hpp"
 #include "morva/command/command_client.hpp"
 #include "morva/ifs/client.hpp"
@@ -81,7 +82,13 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // Serves the mount's metadata pipe until `stop_metadata_pipe` or the context's release.
   morva::Result<void> start_metadata_pipe(std::uint32_t mount_id);
 #endif
-  void stop_metadata_pipe() override;
+  // Tells the metadata pipe to stop; harmless when it has stopped already.
+  void stop_metadata_pipe();
+
+  // The metadata pipe stops and the stop channel, when there is a sender, gets one message.
+  void dispatcher_stopped(bool normally) override;
+  // The stop-channel sender that dispatcher_stopped uses; it replaces an earlier one.
+  void set_stop_sender(StopSender sender);
 
   const std::string& remote_root() const {
     return remote_root_;
@@ -233,6 +240,8 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   RecoveryCopies recovery_copies_;
   std::mutex pipe_shutdown_mutex_;
   std::optional<metadata_pipe::ShutdownSender> pipe_shutdown_;
+  std::mutex stop_sender_mutex_;
+  std::optional<StopSender> stop_sender_;
 };
 
 template <typename Client, typename Operation>

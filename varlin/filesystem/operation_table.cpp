@@ -84,6 +84,7 @@ NtStatus get_stream_info(FSP_FILE_SYSTEM* /*file_system*/, void* /*file_context*
 void dispatcher_stopped(FSP_FILE_SYSTEM* file_system, Boolean normally) {
   guarded_void("DispatcherStopped", [&] {
     OperationTarget& target = target_of(file_system);
+    morva::log::debug(kLogTarget, "WinFsp dispatcher stopped", {{"normally", normally != 0}});
     target.context.dispatcher_stopped(normally != 0);
     target.winfsp.stop_service_if_necessary(file_system, normally != 0);
   });

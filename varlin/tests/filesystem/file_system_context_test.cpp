@@ -7,7 +7,6 @@
 
 #include "captured_events.hpp"
 #include "filesystem/operation_table.hpp"
-#include "main/stop_channel.hpp"
 #include "mock_file_system_context.hpp"
 #include "stub_winfsp.hpp"
 
@@ -58,35 +57,22 @@ TEST_F(VolumeSlots, VolumeInfoGivesTheSizesAndALabelOfAtMost32Units) {
   }
 }
 
-TEST_F(VolumeSlots, DispatcherStoppedStopsThePipeSignalsMainAndStopsTheService) {
+TEST_F(VolumeSlots, DispatcherStoppedTellsTheContextEachTimeAndStopsTheService) {
   CapturedEvents events;
-  StopChannel channel = StopChannel::create();
-  context.set_stop_sender(channel.sender.clone());
-  EXPECT_CALL(context, stop_metadata_pipe()).Times(2);
+  ::testing::InSequence in_order;
+  EXPECT_CALL(context, dispatcher_stopped(false));
+  EXPECT_CALL(context, dispatcher_stopped(true));
 
   table.DispatcherStopped(&file_system, 0);
-  ASSERT_TRUE(channel.receiver.wait());
   table.DispatcherStopped(&file_system, 1);
-  ASSERT_TRUE(channel.receiver.wait()) << "each end sends one message";
 
   EXPECT_EQ(winfsp.stop_service_calls(), (std::vector<bool>{false, true}));
   EXPECT_EQ(events.lines(), (std::vector<std::string>{"WinFsp dispatcher stopped normally=false",
                                                       "WinFsp dispatcher stopped normally=true"}));
 }
 
-TEST_F(VolumeSlots, DispatcherStoppedWithoutAListenerStillStopsThePipe) {
-  EXPECT_CALL(context, stop_metadata_pipe()).Times(2);
-  table.DispatcherStopped(&file_system, 1);  // no stop sender yet
-  {
-    StopChannel channel = StopChannel::create();
-    context.set_stop_sender(channel.sender.clone());
-  }  // main has stopped listening
-  table.DispatcherStopped(&file_system, 1);
-  EXPECT_EQ(winfsp.stop_service_calls().size(), 2u);
-}
-
 TEST_F(VolumeSlots, AFaultInDispatcherStoppedSkipsTheServiceStop) {
-  EXPECT_CALL(context, stop_metadata_pipe()).WillOnce([] { throw std::runtime_error("pipe"); });
+  EXPECT_CALL(context, dispatcher_stopped(true)).WillOnce([] { throw std::runtime_error("pipe"); });
   table.DispatcherStopped(&file_system, 1);
   EXPECT_TRUE(winfsp.stop_service_calls().empty());
 }

@@ -20,7 +20,7 @@ class MockFileSystemContext : public FileSystemContext<FakeFileRef> {
  public:
   MOCK_METHOD(VolumeSize, volume_space, (), (override));
   MOCK_METHOD(const std::string&, volume_label, (), (const, override));
-  MOCK_METHOD(void, stop_metadata_pipe, (), (override));
+  MOCK_METHOD(void, dispatcher_stopped, (bool), (override));
   MOCK_METHOD(OperationResult<std::uint32_t>, get_security_by_name, (FileName), (override));
   MOCK_METHOD(OperationResult<FakeFileRef>, open,
               (FileName, std::uint32_t, std::uint32_t, winfsp::FSP_FSCTL_OPEN_FILE_INFO&), (override));
