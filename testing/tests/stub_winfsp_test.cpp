@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/operation_table.hpp"
-#include "main/stop_channel.hpp"
-#include "main/volume_params.hpp"
 #include "memory_file_system.hpp"
+#include "shared/stop_channel.hpp"
+#include "winfsp/operation_table.hpp"
+#include "winfsp/volume_params.hpp"
 
 namespace winfsp_stub {
 namespace {

@@ -10,11 +10,11 @@
 #include <string>
 
 #include "child_process_win.hpp"
-#include "filesystem/winfsp/loader.hpp"
-#include "main/stop_channel.hpp"
-#include "main/volume_params.hpp"
-#include "main/winfsp_host.hpp"
 #include "memory_file_system.hpp"
+#include "shared/stop_channel.hpp"
+#include "winfsp/loader_win.hpp"
+#include "winfsp/volume_params.hpp"
+#include "winfsp/winfsp_host_win.hpp"
 
 namespace winfsp_stub {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <iterator>
 
-#include "filesystem/winfsp/dir_info.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace winfsp_stub {
 

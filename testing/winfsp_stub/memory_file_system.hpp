@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/file_system_context.hpp"
+#include "winfsp/file_system_context.hpp"
 
 namespace winfsp_stub {
 

@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "filesystem/renamed_path.hpp"
-#include "filesystem/spellings.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
 #include "morva/server/resolve_remote_path.hpp"
+#include "shared/spellings.hpp"
 
 namespace varlin::filesystem {
 

@@ -23,7 +23,7 @@
 #include "metadata_pipe/pipe_server.hpp"
 #include "metadata_pipe/request_line.hpp"
 #include "morva/log.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin::metadata_pipe {
 

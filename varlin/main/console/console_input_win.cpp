@@ -5,7 +5,7 @@
 
 #include "main/console/console_input.hpp"
 #include "morva/ccsid/utf16.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin {
 

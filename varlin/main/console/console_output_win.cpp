@@ -6,7 +6,7 @@
 #include <string>
 
 #include "main/console/console_output.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fake_host_mount.hpp"
-#include "main/stop_channel.hpp"
+#include "shared/stop_channel.hpp"
 
 namespace varlin::filesystem {
 namespace {

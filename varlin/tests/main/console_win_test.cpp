@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "main/console/console_control.hpp"
+#include "main/console/console_control_win.hpp"
 #include "main/console/console_input.hpp"
 #include "main/console/console_output.hpp"
 #include "main/console/password.hpp"
