@@ -1,5 +1,5 @@
 #include "main/command_line/command_line.hpp"
-#include "main/console/console_output.hpp"
+#include "main/console/console_output_win.hpp"
 #include "morva/ccsid/utf16.hpp"
 #include "shared/environment.hpp"
 #include "shared/windows_text_win.hpp"

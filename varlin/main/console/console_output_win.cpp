@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "main/console/console_output.hpp"
+#include "main/console/console_output_win.hpp"
 #include "shared/windows_text_win.hpp"
 
 namespace varlin {

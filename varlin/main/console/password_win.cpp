@@ -1,6 +1,6 @@
 #include <fmt/format.h>
 
-#include "main/console/password.hpp"
+#include "main/console/password_win.hpp"
 #include "shared/windows_text_win.hpp"
 
 namespace varlin {

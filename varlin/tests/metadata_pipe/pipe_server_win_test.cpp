@@ -1,4 +1,4 @@
-#include "metadata_pipe/pipe_server.hpp"
+#include "metadata_pipe/pipe_server_win.hpp"
 
 #include <gtest/gtest.h>
 

@@ -21,9 +21,4 @@ morva::Result<std::string> resolve_user_profile(const Args& args, LineReader& in
 // input or a read error ends it without sending.
 void stdin_stop_reader(StopSender sender, LineReader& input);
 
-#ifdef _WIN32
-// The process's one buffered standard input: a console read as UTF-16, anything else as UTF-8 bytes.
-LineReader& standard_input();
-#endif
-
 }  // namespace varlin
