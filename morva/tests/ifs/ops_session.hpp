@@ -5,9 +5,9 @@
 #include "fake_ibmi/fake_server.hpp"
 #include "fake_ibmi/packet_builder.hpp"
 #include "morva/ifs/client.hpp"
+#include "run_awaitable.hpp"
 
 #include <gtest/gtest.h>
-#include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 
 #include <optional>
@@ -42,16 +42,7 @@ class Session {
   // Runs one operation of the client to its end.
   template <typename Operation>
   auto run(Operation operation) {
-    using Awaitable = decltype(operation(*client_));
-    using Value = typename Awaitable::value_type;
-    std::optional<Value> result;
-    asio::co_spawn(io_, operation(*client_), [&result](std::exception_ptr error, Value value) {
-      if (error) std::rethrow_exception(error);
-      result.emplace(std::move(value));
-    });
-    io_.run();
-    io_.restart();
-    return std::move(*result);
+    return testing_support::run_awaitable(io_, operation(*client_));
   }
 
   std::uint16_t server_port() const { return server_.port(); }
