@@ -29,15 +29,14 @@ struct Connections {
 // Signs on and opens both connections; the credentials, password included, are wiped when this ends.
 asio::awaitable<morva::Result<Connections>> open_connections(const MountSettings& settings,
                                                              morva::Secret password) {
+  const morva::server::ConnectionLimits limits{.time_limit = settings.time_limit};
   auto credentials = co_await morva::command::sign_on(settings.host, settings.ports.signon, settings.user,
-                                                      std::move(password), settings.time_limit);
+                                                      std::move(password), limits);
   if (!credentials) co_return std::unexpected(credentials.error());
-  const morva::ifs::ConnectionLimits limits{.time_limit = settings.time_limit};
   auto ifs = co_await IfsClient::connect(settings.host, settings.ports.file, credentials->user,
                                          credentials->password, credentials->password_level, limits);
   if (!ifs) co_return std::unexpected(ifs.error());
-  auto command = co_await CommandClient::connect(settings.host, settings.ports.command, *credentials,
-                                                 settings.time_limit);
+  auto command = co_await CommandClient::connect(settings.host, settings.ports.command, *credentials, limits);
   if (!command) co_return std::unexpected(command.error());
   auto storage = co_await command->retrieve_system_storage();
   if (!storage) co_return std::unexpected(storage.error());

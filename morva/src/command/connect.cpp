@@ -30,10 +30,10 @@ struct StartingConnection {
 
 asio::awaitable<Result<CommandClient>> CommandClient::connect(std::string host, std::uint16_t port,
                                                               const signon::SignonCredentials& credentials,
-                                                              std::chrono::milliseconds time_limit) {
+                                                              server::ConnectionLimits limits) {
   const std::string address = fmt::format("{}:{}", host, port);
   log::info("morva::command", "connecting to remote-command service", {{"address", address}});
-  server::TimeLimit limit{"remote-command service at " + address, time_limit};
+  server::TimeLimit limit{"remote-command service at " + address, limits.time_limit};
   auto stream = co_await server::open_connection(host, port, limit);
   if (!stream) co_return std::unexpected(stream.error());
 

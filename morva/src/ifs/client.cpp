@@ -99,14 +99,15 @@ Result<Attributes> parse_attribute_reply(Packet packet) {
 
 asio::awaitable<Result<IfsClient>> IfsClient::connect(std::string host, std::uint16_t port, std::string user,
                                                       const Secret& password, std::uint8_t password_level,
-                                                      ConnectionLimits limits) {
+                                                      server::ConnectionLimits limits,
+                                                      std::uint64_t max_chain_replies) {
   const std::string address = fmt::format("{}:{}", host, port);
   log::info("morva::ifs", "connecting to file service", {{"address", address}});
 
   server::TimeLimit time_limit{"file service at " + address, limits.time_limit};
   auto stream = co_await server::open_connection(host, port, time_limit);
   if (!stream) co_return std::unexpected(stream.error());
-  IfsClient client{std::move(*stream), std::move(time_limit), limits.max_chain_replies};
+  IfsClient client{std::move(*stream), std::move(time_limit), max_chain_replies};
 
   const std::uint64_t seed = client_seed();
   IfsRequest seeds{ExchangeSeeds{seed}};

@@ -81,7 +81,7 @@ ConnectionScript opened(std::uint32_t ccsid = 277, std::uint16_t level = 11) {
 Result<CommandClient> connect(const FakeServer& server, std::uint8_t password_level = 2,
                               std::chrono::milliseconds time_limit = server::kExchangeTimeLimit) {
   const auto signed_on = credentials(password_level);
-  return run(CommandClient::connect("127.0.0.1", server.port(), signed_on, time_limit));
+  return run(CommandClient::connect("127.0.0.1", server.port(), signed_on, {.time_limit = time_limit}));
 }
 
 TEST(CommandClient, ConnectsAndKeepsTheServerAttributes) {

@@ -30,8 +30,8 @@ Result<signon::SignonCredentials> run_sign_on(
     std::string_view host, std::uint16_t port, std::string_view user, std::string_view password,
     std::chrono::milliseconds time_limit = server::kExchangeTimeLimit) {
   asio::io_context io;
-  return testing_support::run_awaitable(io, sign_on(host, port, user, Secret(password), time_limit),
-                                        std::chrono::seconds(10));
+  return testing_support::run_awaitable(
+      io, sign_on(host, port, user, Secret(password), {.time_limit = time_limit}), std::chrono::seconds(10));
 }
 
 // Reply 0xF003: return code, the server's version and datastream level at their fixed places, items.

@@ -22,7 +22,7 @@ constexpr std::uint16_t kFileServer = 0xE002;
 constexpr std::uint64_t kServerSeed = 0x0102030405060708;
 
 Result<IfsClient> connect(std::uint16_t port, std::uint8_t password_level, std::string user = "user1",
-                          ConnectionLimits limits = {}) {
+                          server::ConnectionLimits limits = {}) {
   // Outlives the clients it made, whose sockets belong to it.
   static asio::io_context io;
   io.restart();

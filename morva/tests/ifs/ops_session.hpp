@@ -26,7 +26,8 @@ struct ClientSettings {
   std::uint32_t data_block_size = 4096;
   std::uint16_t ccsid = 1200;
   std::uint16_t datastream_level = 16;
-  ConnectionLimits limits{};
+  server::ConnectionLimits limits{};
+  std::uint64_t max_chain_replies = kMaxChainReplies;
 };
 
 class Session {
@@ -36,7 +37,7 @@ class Session {
     asio::ip::tcp::socket socket(io_);
     socket.connect({asio::ip::make_address_v4("127.0.0.1"), server_.port()});
     client_.emplace(std::move(socket), "QZLSFILE", settings.data_block_size, settings.ccsid,
-                    settings.datastream_level, settings.limits);
+                    settings.datastream_level, settings.limits, settings.max_chain_replies);
   }
 
   // Runs one operation of the client to its end.
