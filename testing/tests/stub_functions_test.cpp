@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "control_request.hpp"
-#include "filesystem/winfsp/dir_info.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace winfsp_stub {
 namespace {

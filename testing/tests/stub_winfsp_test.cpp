@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/operation_table.hpp"
-#include "main/stop_channel.hpp"
-#include "main/volume_params.hpp"
 #include "memory_file_system.hpp"
+#include "shared/stop_channel.hpp"
+#include "winfsp/operation_table.hpp"
+#include "winfsp/volume_params.hpp"
 
 namespace winfsp_stub {
 namespace {
@@ -26,7 +26,7 @@ class StubMount : public ::testing::Test {
     memory.add_file(u"\\top.bin", std::string(100'000, 'x'));
     EXPECT_EQ(winfsp.file_system_create(u"WinFsp.Disk", params, table, &file_system), kStatusSuccess);
     file_system->UserContext = &target;
-    memory.set_stop_sender(channel.sender.clone());
+    memory.on_dispatcher_stopped([sender = channel.sender.clone()] { sender.send(); });
     EXPECT_EQ(winfsp.set_mount_point(file_system, u"M:"), kStatusSuccess);
     EXPECT_EQ(winfsp.start_dispatcher(file_system, 2), kStatusSuccess);
   }
@@ -133,7 +133,7 @@ TEST_F(StubMount, AStopRequestEndsTheDispatcherWhichReportsItOnce) {
   ASSERT_TRUE(channel.receiver.wait()) << "DispatcherStopped told main";
   winfsp.stop_dispatcher(file_system);
   winfsp.stop_dispatcher(file_system);
-  EXPECT_EQ(memory.metadata_pipe_stops(), 1);
+  EXPECT_EQ(memory.dispatcher_stops(), 1);
   EXPECT_EQ(winfsp.stop_service_calls(), std::vector<bool>{true});
   EXPECT_FALSE(winfsp.dispatcher_running(file_system));
   EXPECT_EQ(run({"volume"}), "ERROR 0xC0000184 dispatcher\n");
@@ -141,7 +141,7 @@ TEST_F(StubMount, AStopRequestEndsTheDispatcherWhichReportsItOnce) {
 
 TEST_F(StubMount, StopDispatcherReturnsAfterDispatcherStopped) {
   winfsp.stop_dispatcher(file_system);
-  EXPECT_EQ(memory.metadata_pipe_stops(), 1);
+  EXPECT_EQ(memory.dispatcher_stops(), 1);
   EXPECT_EQ(winfsp.stop_service_calls(), std::vector<bool>{true});
 }
 

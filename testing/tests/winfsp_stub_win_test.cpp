@@ -10,11 +10,11 @@
 #include <string>
 
 #include "child_process_win.hpp"
-#include "filesystem/winfsp/loader.hpp"
-#include "main/stop_channel.hpp"
-#include "main/volume_params.hpp"
-#include "main/winfsp_host.hpp"
 #include "memory_file_system.hpp"
+#include "shared/stop_channel.hpp"
+#include "winfsp/loader_win.hpp"
+#include "winfsp/volume_params.hpp"
+#include "winfsp/winfsp_host_win.hpp"
 
 namespace winfsp_stub {
 namespace {
@@ -51,7 +51,7 @@ class StubbedMount : public ::testing::Test {
     auto file_system = std::make_unique<MemoryFileSystem>("ibmi.example.com");
     file_system->add_directory(u"\\src");
     file_system->add_file(u"\\src\\a.txt", "alpha\r\n");
-    file_system->set_stop_sender(channel.sender.clone());
+    file_system->on_dispatcher_stopped([sender = channel.sender.clone()] { sender.send(); });
     file_system->watch_release(released);
     memory = file_system.get();
     auto created = varlin::WinFspHost::create(*winfsp, std::move(file_system),
@@ -114,7 +114,7 @@ TEST_F(StubbedMount, ClientReportsFailuresWithTheirStatus) {
 TEST_F(StubbedMount, AStopRequestEndsTheDispatcherAndTellsTheMount) {
   EXPECT_EQ(run(L"stop").exit_code, 0u);
   ASSERT_TRUE(channel.receiver.wait()) << "DispatcherStopped sent on the stop channel";
-  EXPECT_EQ(memory->metadata_pipe_stops(), 1);
+  EXPECT_EQ(memory->dispatcher_stops(), 1);
   host->stop_dispatcher();  // what main does next; harmless now
   host->remove_mount_point();
   host.reset();

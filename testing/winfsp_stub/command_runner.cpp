@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "filesystem/winfsp/dir_info.hpp"
 #include "morva/ccsid/utf16.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace winfsp_stub {
 

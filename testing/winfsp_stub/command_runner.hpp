@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "control_request.hpp"
-#include "filesystem/winfsp/file_system.hpp"
+#include "winfsp/file_system.hpp"
 
 namespace winfsp_stub {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filesystem/winfsp/nt_status.hpp"
+#include "winfsp/nt_status.hpp"
 
 namespace winfsp_stub {
 

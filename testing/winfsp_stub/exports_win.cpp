@@ -11,8 +11,8 @@
 #include <type_traits>
 
 #include "control_server_win.hpp"
-#include "filesystem/winfsp/exports.hpp"
 #include "stub_winfsp.hpp"
+#include "winfsp/exports.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <iterator>
 
-#include "filesystem/winfsp/dir_info.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace winfsp_stub {
 
@@ -71,6 +71,17 @@ MemoryFileSystem::MemoryFileSystem(std::string label) : label_(std::move(label))
 
 MemoryFileSystem::~MemoryFileSystem() {
   if (released_) *released_ = true;
+}
+
+void MemoryFileSystem::on_dispatcher_stopped(std::move_only_function<void()> hook) {
+  std::lock_guard lock(dispatcher_hook_mutex_);
+  dispatcher_hook_ = std::move(hook);
+}
+
+void MemoryFileSystem::dispatcher_stopped(bool /*normally*/) {
+  ++dispatcher_stops_;
+  std::lock_guard lock(dispatcher_hook_mutex_);
+  if (dispatcher_hook_) dispatcher_hook_();
 }
 
 void MemoryFileSystem::add_directory(std::u16string path) {

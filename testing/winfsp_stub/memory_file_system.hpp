@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem/file_system_context.hpp"
+#include "winfsp/file_system_context.hpp"
 
 namespace winfsp_stub {
 
@@ -35,13 +36,15 @@ class MemoryFileSystem final : public varlin::filesystem::FileSystemContext<Memo
   std::optional<std::string> content(const std::u16string& path) const;
   bool exists(const std::u16string& path) const;
 
-  int metadata_pipe_stops() const { return metadata_pipe_stops_; }
+  int dispatcher_stops() const { return dispatcher_stops_; }
+  // Called at each end of the dispatcher, after the count has grown.
+  void on_dispatcher_stopped(std::move_only_function<void()> hook);
   // Set when the object is destroyed.
   void watch_release(std::shared_ptr<std::atomic<bool>> released) { released_ = std::move(released); }
 
   varlin::filesystem::VolumeSize volume_space() override;
   const std::string& volume_label() const override { return label_; }
-  void stop_metadata_pipe() override { ++metadata_pipe_stops_; }
+  void dispatcher_stopped(bool normally) override;
 
   varlin::filesystem::OperationResult<std::uint32_t> get_security_by_name(
       varlin::filesystem::FileName name) override;
@@ -107,7 +110,9 @@ class MemoryFileSystem final : public varlin::filesystem::FileSystemContext<Memo
   std::string label_;
   mutable std::mutex mutex_;
   Tree tree_;
-  std::atomic<int> metadata_pipe_stops_ = 0;
+  std::atomic<int> dispatcher_stops_ = 0;
+  std::mutex dispatcher_hook_mutex_;
+  std::move_only_function<void()> dispatcher_hook_;
   std::shared_ptr<std::atomic<bool>> released_;
 };
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "filesystem/winfsp/file_system.hpp"
+#include "winfsp/file_system.hpp"
 
 namespace winfsp_stub {
 

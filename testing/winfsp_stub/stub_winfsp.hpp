@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "control_request.hpp"
-#include "filesystem/winfsp/api.hpp"
+#include "winfsp/api.hpp"
 
 namespace winfsp_stub {
 

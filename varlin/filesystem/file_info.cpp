@@ -3,7 +3,7 @@
 #include <limits>
 #include <vector>
 
-#include "filesystem/keyed_hash.hpp"
+#include "shared/keyed_hash.hpp"
 
 namespace varlin::filesystem {
 

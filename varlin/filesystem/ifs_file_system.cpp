@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "filesystem/renamed_path.hpp"
-#include "filesystem/spellings.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
 #include "morva/server/resolve_remote_path.hpp"
+#include "shared/spellings.hpp"
 
 namespace varlin::filesystem {
 
@@ -29,15 +29,14 @@ struct Connections {
 // Signs on and opens both connections; the credentials, password included, are wiped when this ends.
 asio::awaitable<morva::Result<Connections>> open_connections(const MountSettings& settings,
                                                              morva::Secret password) {
+  const morva::server::ConnectionLimits limits{.time_limit = settings.time_limit};
   auto credentials = co_await morva::command::sign_on(settings.host, settings.ports.signon, settings.user,
-                                                      std::move(password), settings.time_limit);
+                                                      std::move(password), limits);
   if (!credentials) co_return std::unexpected(credentials.error());
-  const morva::ifs::ConnectionLimits limits{.time_limit = settings.time_limit};
   auto ifs = co_await IfsClient::connect(settings.host, settings.ports.file, credentials->user,
                                          credentials->password, credentials->password_level, limits);
   if (!ifs) co_return std::unexpected(ifs.error());
-  auto command = co_await CommandClient::connect(settings.host, settings.ports.command, *credentials,
-                                                 settings.time_limit);
+  auto command = co_await CommandClient::connect(settings.host, settings.ports.command, *credentials, limits);
   if (!command) co_return std::unexpected(command.error());
   auto storage = co_await command->retrieve_system_storage();
   if (!storage) co_return std::unexpected(storage.error());
@@ -95,6 +94,17 @@ void IfsFileSystem::stop_metadata_pipe() {
     sender.swap(pipe_shutdown_);
   }
   if (sender) sender->send();
+}
+
+void IfsFileSystem::dispatcher_stopped(bool /*normally*/) {
+  stop_metadata_pipe();
+  std::lock_guard lock(stop_sender_mutex_);
+  if (stop_sender_) stop_sender_->send();  // false once main stopped listening, which is fine
+}
+
+void IfsFileSystem::set_stop_sender(StopSender sender) {
+  std::lock_guard lock(stop_sender_mutex_);
+  stop_sender_.emplace(std::move(sender));
 }
 
 StatusResult<EntryInfo> IfsFileSystem::lookup_entry(std::string_view path) {
@@ -206,8 +216,7 @@ void IfsFileSystem::rekey_member_texts() {
   std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved;
   for (const OpenFileRef& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
-    if (const auto& text = handle->file.text)
-      moved.emplace_back(object_key(handle->file.path), text);
+    if (const auto& text = handle->file.text) moved.emplace_back(object_key(handle->file.path), text);
   }
   std::lock_guard lock(member_texts_mutex_);
   std::erase_if(member_texts_, [&moved](const auto& known) {

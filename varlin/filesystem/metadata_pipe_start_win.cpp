@@ -1,6 +1,6 @@
 // Starting the mount's metadata pipe: Windows only, like the pipe server itself.
 #include "filesystem/ifs_file_system.hpp"
-#include "metadata_pipe/pipe_server.hpp"
+#include "metadata_pipe/pipe_server_win.hpp"
 
 namespace varlin::filesystem {
 

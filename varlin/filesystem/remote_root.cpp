@@ -4,9 +4,9 @@
 #include <array>
 #include <ranges>
 
-#include "filesystem/path_text.hpp"
-#include "main/environment.hpp"
 #include "morva/ccsid/utf8.hpp"
+#include "shared/environment.hpp"
+#include "shared/path_text.hpp"
 
 namespace varlin::filesystem {
 

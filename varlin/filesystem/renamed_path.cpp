@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "filesystem/path_text.hpp"
-#include "filesystem/spellings.hpp"
 #include "morva/server/path_text.hpp"
+#include "shared/path_text.hpp"
+#include "shared/spellings.hpp"
 
 namespace varlin::filesystem {
 

@@ -4,12 +4,13 @@
 
 #include <utility>
 
-#include "filesystem/run_to_completion.hpp"
-#include "metadata_pipe/object_properties.hpp"
 #include "metadata_pipe/request.hpp"
 #include "metadata_pipe/request_path.hpp"
+#include "metadata_pipe/response.hpp"
 #include "morva/log.hpp"
 #include "morva/server/qsys_path.hpp"
+#include "shared/object_properties.hpp"
+#include "shared/run_to_completion.hpp"
 
 namespace varlin::metadata_pipe {
 

@@ -20,10 +20,10 @@
 #include "metadata_pipe/metadata_replier.hpp"
 #include "metadata_pipe/pipe_drain_win.hpp"
 #include "metadata_pipe/pipe_name.hpp"
-#include "metadata_pipe/pipe_server.hpp"
+#include "metadata_pipe/pipe_server_win.hpp"
 #include "metadata_pipe/request_line.hpp"
 #include "morva/log.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin::metadata_pipe {
 

@@ -4,8 +4,8 @@
 #include <ranges>
 #include <vector>
 
-#include "filesystem/path_text.hpp"
 #include "morva/server/path_text.hpp"
+#include "shared/path_text.hpp"
 
 namespace varlin::metadata_pipe {
 

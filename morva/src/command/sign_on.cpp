@@ -69,11 +69,11 @@ asio::awaitable<Result<std::uint8_t>> exchange(asio::ip::tcp::socket& socket, st
 
 asio::awaitable<Result<signon::SignonCredentials>> sign_on(std::string_view host, std::uint16_t port,
                                                            std::string_view user, Secret password,
-                                                           std::chrono::milliseconds time_limit) {
+                                                           server::ConnectionLimits limits) {
   signon::SignonCredentials credentials{std::string(user), std::move(password), 0};
   const std::string address = fmt::format("{}:{}", host, port);
   log::info(kTarget, "connecting to sign-on service", {{"address", address}});
-  const server::TimeLimit limit{"sign-on service at " + address, time_limit};
+  const server::TimeLimit limit{"sign-on service at " + address, limits.time_limit};
   auto socket = co_await server::open_connection(host, port, limit);
   if (!socket) co_return std::unexpected(socket.error());
   const auto level = co_await exchange(*socket, credentials.user, credentials.password, limit);

@@ -5,6 +5,7 @@
 #include "morva/log.hpp"
 #include "morva/signon/password_substitute.hpp"
 #include "morva/signon/user_profile.hpp"
+#include "server/exchange.hpp"
 #include "server/open_connection.hpp"
 
 #include <fmt/format.h>
@@ -98,22 +99,19 @@ Result<Attributes> parse_attribute_reply(Packet packet) {
 
 asio::awaitable<Result<IfsClient>> IfsClient::connect(std::string host, std::uint16_t port, std::string user,
                                                       const Secret& password, std::uint8_t password_level,
-                                                      ConnectionLimits limits) {
+                                                      server::ConnectionLimits limits,
+                                                      std::uint64_t max_chain_replies) {
   const std::string address = fmt::format("{}:{}", host, port);
   log::info("morva::ifs", "connecting to file service", {{"address", address}});
 
   server::TimeLimit time_limit{"file service at " + address, limits.time_limit};
   auto stream = co_await server::open_connection(host, port, time_limit);
   if (!stream) co_return std::unexpected(stream.error());
-  IfsClient client{std::move(*stream), std::move(time_limit), limits.max_chain_replies};
+  IfsClient client{std::move(*stream), std::move(time_limit), max_chain_replies};
 
   const std::uint64_t seed = client_seed();
   IfsRequest seeds{ExchangeSeeds{seed}};
-  if (auto sent = co_await client.send_request(std::move(seeds)); !sent)
-    co_return std::unexpected(sent.error());
-  auto seed_packet = co_await client.receive_reply();
-  if (!seed_packet) co_return std::unexpected(seed_packet.error());
-  const auto seed_reply = parse_seed_reply(*seed_packet);
+  const auto seed_reply = co_await server::exchange(client, std::move(seeds), parse_seed_reply);
   if (!seed_reply) co_return std::unexpected(seed_reply.error());
   if (seed_reply->password_level != 0 && seed_reply->password_level != password_level)
     co_return fail(fmt::format("file-service password level {} does not match sign-on level {}",
@@ -126,19 +124,12 @@ asio::awaitable<Result<IfsClient>> IfsClient::connect(std::string host, std::uin
   if (!profile) co_return std::unexpected(profile.error());
   // Named: GCC 12 destroys a temporary inside a co_await expression twice.
   IfsRequest start{StartServer{std::move(*substitute), *profile}};
-  if (auto sent = co_await client.send_request(std::move(start)); !sent)
-    co_return std::unexpected(sent.error());
-  auto start_packet = co_await client.receive_reply();
-  if (!start_packet) co_return std::unexpected(start_packet.error());
-  auto job_name = parse_start_reply(*start_packet);
+  auto job_name = co_await server::exchange(client, std::move(start), parse_start_reply);
   if (!job_name) co_return std::unexpected(job_name.error());
 
   IfsRequest attributes_request{ExchangeAttributes{}};
-  if (auto sent = co_await client.send_request(std::move(attributes_request)); !sent)
-    co_return std::unexpected(sent.error());
-  auto attribute_packet = co_await client.receive_reply();
-  if (!attribute_packet) co_return std::unexpected(attribute_packet.error());
-  const auto attributes = parse_attribute_reply(*attribute_packet);
+  const auto attributes =
+      co_await server::exchange(client, std::move(attributes_request), parse_attribute_reply);
   if (!attributes) co_return std::unexpected(attributes.error());
 
   client.job_name_ = std::move(*job_name);

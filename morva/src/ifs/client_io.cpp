@@ -22,10 +22,11 @@ std::string file_service_at(const asio::ip::tcp::socket& stream) {
 }  // namespace
 
 IfsClient::IfsClient(asio::ip::tcp::socket stream, std::string job_name, std::uint32_t data_block_size,
-                     std::uint16_t ccsid, std::uint16_t datastream_level, ConnectionLimits limits)
+                     std::uint16_t ccsid, std::uint16_t datastream_level, server::ConnectionLimits limits,
+                     std::uint64_t max_chain_replies)
     : stream_(std::move(stream)),
       time_limit_{file_service_at(stream_), limits.time_limit},
-      max_chain_replies_(limits.max_chain_replies),
+      max_chain_replies_(max_chain_replies),
       job_name_(std::move(job_name)),
       data_block_size_(data_block_size),
       ccsid_(ccsid),

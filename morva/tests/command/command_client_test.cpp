@@ -6,12 +6,10 @@
 #include "fake_ibmi/fake_server.hpp"
 #include "fake_ibmi/packet_builder.hpp"
 #include "reply_builder.hpp"
+#include "run_awaitable.hpp"
 
 #include <gtest/gtest.h>
-#include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
-
-#include <optional>
 
 namespace morva::command {
 namespace {
@@ -34,16 +32,7 @@ asio::io_context& runtime() {
 // Runs the operation to its end.
 template <typename T>
 T run(asio::awaitable<T> operation) {
-  asio::io_context& io = runtime();
-  io.restart();
-  std::optional<T> result;
-  asio::co_spawn(
-      io, [&]() -> asio::awaitable<void> { result.emplace(co_await std::move(operation)); },
-      [](std::exception_ptr failure) {
-        if (failure) std::rethrow_exception(failure);
-      });
-  io.run();
-  return std::move(*result);
+  return testing_support::run_awaitable(runtime(), std::move(operation));
 }
 
 signon::SignonCredentials credentials(std::uint8_t password_level = 2) {
@@ -92,7 +81,7 @@ ConnectionScript opened(std::uint32_t ccsid = 277, std::uint16_t level = 11) {
 Result<CommandClient> connect(const FakeServer& server, std::uint8_t password_level = 2,
                               std::chrono::milliseconds time_limit = server::kExchangeTimeLimit) {
   const auto signed_on = credentials(password_level);
-  return run(CommandClient::connect("127.0.0.1", server.port(), signed_on, time_limit));
+  return run(CommandClient::connect("127.0.0.1", server.port(), signed_on, {.time_limit = time_limit}));
 }
 
 TEST(CommandClient, ConnectsAndKeepsTheServerAttributes) {

@@ -1,11 +1,9 @@
 #include "morva/command/sign_on.hpp"
 
 #include <gtest/gtest.h>
-#include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/read.hpp>
-#include <asio/use_future.hpp>
 
 #include <chrono>
 #include <optional>
@@ -14,6 +12,7 @@
 #include "fake_ibmi/fake_server.hpp"
 #include "fake_ibmi/packet_builder.hpp"
 #include "morva/signon/password_substitute.hpp"
+#include "run_awaitable.hpp"
 
 namespace morva::command {
 namespace {
@@ -31,13 +30,8 @@ Result<signon::SignonCredentials> run_sign_on(
     std::string_view host, std::uint16_t port, std::string_view user, std::string_view password,
     std::chrono::milliseconds time_limit = server::kExchangeTimeLimit) {
   asio::io_context io;
-  auto result = asio::co_spawn(io, sign_on(host, port, user, Secret(password), time_limit), asio::use_future);
-  io.run_for(std::chrono::seconds(10));
-  if (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-    ADD_FAILURE() << "sign-on did not end";
-    return fail("did not end");
-  }
-  return result.get();
+  return testing_support::run_awaitable(
+      io, sign_on(host, port, user, Secret(password), {.time_limit = time_limit}), std::chrono::seconds(10));
 }
 
 // Reply 0xF003: return code, the server's version and datastream level at their fixed places, items.

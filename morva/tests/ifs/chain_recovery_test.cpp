@@ -194,7 +194,7 @@ TEST(ChainRecovery, AListingPastTheCapFailsAloneAndTheConnectionGoesOn) {
   for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e"}) script.send(entry_reply(name));
   script.send(return_code_reply(18));
   script.expect(list_request(u"/d/*")).send(entry_reply(u"a")).send(return_code_reply(18));
-  Session session(std::move(then_create_fails(script)), ClientSettings{.limits = {.max_chain_replies = 3}});
+  Session session(std::move(then_create_fails(script)), ClientSettings{.max_chain_replies = 3});
 
   const auto long_listing = session.run([](IfsClient& client) { return client.list_directory("/d"); });
   ASSERT_FALSE(long_listing);

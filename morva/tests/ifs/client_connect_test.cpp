@@ -3,14 +3,11 @@
 
 #include "fake_ibmi/fake_server.hpp"
 #include "fake_ibmi/packet_builder.hpp"
+#include "run_awaitable.hpp"
 
 #include <gtest/gtest.h>
 
-#include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
-#include <asio/use_future.hpp>
-
-#include <optional>
 
 namespace morva::ifs {
 namespace {
@@ -25,18 +22,13 @@ constexpr std::uint16_t kFileServer = 0xE002;
 constexpr std::uint64_t kServerSeed = 0x0102030405060708;
 
 Result<IfsClient> connect(std::uint16_t port, std::uint8_t password_level, std::string user = "user1",
-                          ConnectionLimits limits = {}) {
+                          server::ConnectionLimits limits = {}) {
   // Outlives the clients it made, whose sockets belong to it.
   static asio::io_context io;
   io.restart();
   const Secret password(std::string_view("secret"));
-  // co_spawn needs a default-constructible result, which a client is not.
-  auto task = [&]() -> asio::awaitable<std::optional<Result<IfsClient>>> {
-    co_return co_await IfsClient::connect("127.0.0.1", port, user, password, password_level, limits);
-  };
-  auto result = asio::co_spawn(io, task(), asio::use_future);
-  io.run();
-  return *result.get();
+  return testing_support::run_awaitable(
+      io, IfsClient::connect("127.0.0.1", port, user, password, password_level, limits));
 }
 
 Bytes seed_reply(std::uint8_t level, std::uint32_t code = 0) {

@@ -5,9 +5,9 @@
 #include "fake_ibmi/fake_server.hpp"
 #include "fake_ibmi/packet_builder.hpp"
 #include "morva/ifs/client.hpp"
+#include "run_awaitable.hpp"
 
 #include <gtest/gtest.h>
-#include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 
 #include <optional>
@@ -26,7 +26,8 @@ struct ClientSettings {
   std::uint32_t data_block_size = 4096;
   std::uint16_t ccsid = 1200;
   std::uint16_t datastream_level = 16;
-  ConnectionLimits limits{};
+  server::ConnectionLimits limits{};
+  std::uint64_t max_chain_replies = kMaxChainReplies;
 };
 
 class Session {
@@ -36,22 +37,13 @@ class Session {
     asio::ip::tcp::socket socket(io_);
     socket.connect({asio::ip::make_address_v4("127.0.0.1"), server_.port()});
     client_.emplace(std::move(socket), "QZLSFILE", settings.data_block_size, settings.ccsid,
-                    settings.datastream_level, settings.limits);
+                    settings.datastream_level, settings.limits, settings.max_chain_replies);
   }
 
   // Runs one operation of the client to its end.
   template <typename Operation>
   auto run(Operation operation) {
-    using Awaitable = decltype(operation(*client_));
-    using Value = typename Awaitable::value_type;
-    std::optional<Value> result;
-    asio::co_spawn(io_, operation(*client_), [&result](std::exception_ptr error, Value value) {
-      if (error) std::rethrow_exception(error);
-      result.emplace(std::move(value));
-    });
-    io_.run();
-    io_.restart();
-    return std::move(*result);
+    return testing_support::run_awaitable(io_, operation(*client_));
   }
 
   std::uint16_t server_port() const { return server_.port(); }

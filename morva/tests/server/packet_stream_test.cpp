@@ -7,7 +7,6 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
-#include <asio/use_future.hpp>
 #include <asio/write.hpp>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 
 #include "captured_events.hpp"
 #include "fake_ibmi/hex.hpp"
+#include "run_awaitable.hpp"
 
 namespace morva::server {
 namespace {
@@ -27,13 +27,7 @@ using namespace std::chrono_literals;
 // Far longer than any exchange here takes.
 const TimeLimit kGenerous{"the test peer", 5s};
 
-template <typename T>
-T run_bounded(asio::io_context& io, asio::awaitable<T> operation) {
-  auto result = asio::co_spawn(io, std::move(operation), asio::use_future);
-  io.run_for(std::chrono::seconds(10));
-  EXPECT_EQ(result.wait_for(std::chrono::seconds(0)), std::future_status::ready) << "operation did not end";
-  return result.get();
-}
+using testing_support::run_awaitable;
 
 // Sends `bytes` from a loopback peer, closes, and reads one packet from the other end.
 Result<std::vector<std::uint8_t>> read_from_peer(const Bytes& bytes, const PacketChannel& channel) {
@@ -47,7 +41,7 @@ Result<std::vector<std::uint8_t>> read_from_peer(const Bytes& bytes, const Packe
         peer.shutdown(asio::ip::tcp::socket::shutdown_send);
       },
       asio::detached);
-  return run_bounded(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
+  return run_awaitable(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
     asio::ip::tcp::socket socket(io);
     co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
     co_return co_await read_packet(socket, channel, kGenerous);
@@ -128,7 +122,7 @@ Result<std::vector<std::uint8_t>> read_from_paced_peer(const std::vector<Bytes>&
         }
       },
       asio::detached);
-  return run_bounded(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
+  return run_awaitable(io, [&]() -> asio::awaitable<Result<std::vector<std::uint8_t>>> {
     asio::ip::tcp::socket socket(io);
     co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
     // Named: GCC 12 destroys a temporary inside a co_await expression twice.
@@ -207,7 +201,7 @@ TEST(WriteAll, WritesOnFromWherePartialWritesStopped) {
   asio::io_context io;
   ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 3};
   const Bytes packet = from_hex("01 02 03 04 05 06 07 08 09 0A 0B");
-  ASSERT_TRUE(run_bounded(io, write_all(stream, packet, kGenerous)).has_value());
+  ASSERT_TRUE(run_awaitable(io, write_all(stream, packet, kGenerous)).has_value());
   EXPECT_EQ(stream.written, packet);
   EXPECT_EQ(stream.writes, 4u);
 }
@@ -215,7 +209,7 @@ TEST(WriteAll, WritesOnFromWherePartialWritesStopped) {
 TEST(WriteAll, KeepsTheWriteErrors) {
   asio::io_context io;
   ScriptedWriteStream accepts_nothing{.executor = io.get_executor()};
-  const auto zero = run_bounded(io, write_all(accepts_nothing, from_hex("00000014"), kGenerous));
+  const auto zero = run_awaitable(io, write_all(accepts_nothing, from_hex("00000014"), kGenerous));
   ASSERT_FALSE(zero.has_value());
   EXPECT_EQ(zero.error().io_kind(), IoErrorKind::write_zero);
   EXPECT_EQ(zero.error().text(), "write zero");
@@ -223,7 +217,7 @@ TEST(WriteAll, KeepsTheWriteErrors) {
   io.restart();
   ScriptedWriteStream broken{
       .executor = io.get_executor(), .accept = 100, .error = asio::error::connection_reset};
-  const auto reset = run_bounded(io, write_all(broken, from_hex("00000014"), kGenerous));
+  const auto reset = run_awaitable(io, write_all(broken, from_hex("00000014"), kGenerous));
   ASSERT_FALSE(reset.has_value());
   EXPECT_EQ(reset.error().io_kind(), IoErrorKind::connection_reset);
   EXPECT_EQ(reset.error().system_code(), std::error_code(asio::error::connection_reset));
@@ -236,7 +230,7 @@ TEST(WriteAll, TimesOutWhenThePeerTakesNoMore) {
   acceptor.async_accept(peer, [](std::error_code) {});
   // More than the two ends' socket buffers hold.
   const Bytes plenty(64 << 20, 0x5A);
-  const auto written = run_bounded(io, [&]() -> asio::awaitable<Result<void>> {
+  const auto written = run_awaitable(io, [&]() -> asio::awaitable<Result<void>> {
     asio::ip::tcp::socket socket(io);
     co_await socket.async_connect(acceptor.local_endpoint(), asio::use_awaitable);
     const TimeLimit limit{"the test peer", 300ms};
@@ -270,7 +264,7 @@ TEST(WritePacket, ZeroesOnlySensitivePacketsWhateverTheWriteDid) {
     ScriptedWriteStream stream{
         .executor = io.get_executor(), .accept = c.accept, .error = c.error, .error_after = 10};
     Bytes packet = original;
-    const auto written = run_bounded(
+    const auto written = run_awaitable(
         io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, c.sensitive, kGenerous));
     EXPECT_EQ(written.has_value(), c.succeeds);
     EXPECT_EQ(std::all_of(packet.begin(), packet.end(), [](auto b) { return b == 0; }), c.zeroed);
@@ -285,7 +279,7 @@ TEST(PacketEvents, NameThePacketItsLengthAndSensitivity) {
   asio::io_context io;
   ScriptedWriteStream stream{.executor = io.get_executor(), .accept = 64};
   Bytes packet = from_hex("00000018 0200 E002 00000000 00000000 0000 7002 5EC2E7A5");
-  ASSERT_TRUE(run_bounded(
+  ASSERT_TRUE(run_awaitable(
       io, write_packet(stream, kFileServicePackets, "ifs.start-server", packet, true, kGenerous)));
   ASSERT_TRUE(read_from_peer(from_hex("00000014 0000 E008 00000000 00000000 0000 F002"), kCommandPackets));
   const std::vector<std::string> expected{

@@ -106,7 +106,7 @@ TEST(FakeFaults, DropTheConnectionOfTheNextRequestOfTheKind) {
 morva::Result<morva::signon::SignonCredentials> sign_on_briefly(HostSession& session) {
   return session.run(morva::command::sign_on(session.host().address(), session.host().ports().signon,
                                              kTestUser, morva::Secret(kTestPassword),
-                                             std::chrono::milliseconds(200)));
+                                             {.time_limit = std::chrono::milliseconds(200)}));
 }
 
 TEST(FakeFaults, LeaveTheNextRequestOfTheKindUnanswered) {

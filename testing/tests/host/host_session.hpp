@@ -4,12 +4,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,29 +18,16 @@
 #include "morva/command/command_client.hpp"
 #include "morva/command/sign_on.hpp"
 #include "morva/ifs/client.hpp"
+#include "run_awaitable.hpp"
 
 namespace fake_ibmi::testing {
 
 inline constexpr std::chrono::seconds kTimeLimit{10};
 
-// Runs an operation to its end on the runtime. One that does not end within the limit fails the test
-// and gives an error result; its result, should it still come, goes nowhere.
+// Runs an operation to its end on the runtime; one that does not end within the limit fails the test.
 template <typename T>
 T run_bounded(asio::io_context& io, asio::awaitable<T> operation) {
-  auto result = std::make_shared<std::optional<T>>();
-  asio::co_spawn(
-      io,
-      [operation = std::move(operation), result]() mutable -> asio::awaitable<void> {
-        result->emplace(co_await std::move(operation));
-      },
-      [](std::exception_ptr failure) {
-        if (failure) std::rethrow_exception(failure);
-      });
-  io.restart();
-  io.run_for(kTimeLimit);
-  if (*result) return std::move(**result);
-  ADD_FAILURE() << "the operation did not end within " << kTimeLimit.count() << " s";
-  return std::unexpected(morva::Error::message("did not end"));
+  return testing_support::run_awaitable(io, std::move(operation), kTimeLimit);
 }
 
 // An operation's outcome without its value.

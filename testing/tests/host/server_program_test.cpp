@@ -198,7 +198,7 @@ TEST(FakeServerProgram, AnswersNothingWhileItsSilenceFileExists) {
   asio::io_context io;
   const auto unanswered = run_bounded(
       io, morva::command::sign_on("127.0.0.1", ports.signon, "demo", morva::Secret(std::string_view("demo")),
-                                  std::chrono::milliseconds(200)));
+                                  {.time_limit = std::chrono::milliseconds(200)}));
   ASSERT_FALSE(unanswered);
   EXPECT_EQ(unanswered.error().io_kind(), morva::IoErrorKind::timed_out) << unanswered.error().text();
 

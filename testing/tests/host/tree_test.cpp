@@ -43,7 +43,7 @@ TEST(FakeTree, FindsNamesIgnoringCaseAndResolvesDots) {
 
 TEST(FakeTree, TellsNamesApartByCaseOnlyInQOpenSys) {
   IfsTree tree;
-  tree.add_file("/home/\xC3\x86ble/\xCE\xA3igma.txt", "x")  // Æble/Σigma.txt
+  tree.add_file("/home/\u00C6ble/\u03A3igma.txt", "x")  // Æble/Σigma.txt
       .add_file("/QOpenSys/Dev/notes.txt", "lower")
       .add_file("/QOpenSys/Dev/NOTES.txt", "upper")
       .add_directory("/qopensys/dev");
@@ -52,9 +52,9 @@ TEST(FakeTree, TellsNamesApartByCaseOnlyInQOpenSys) {
     std::optional<std::string> content;  // of the stream file found; none: nothing found
   };
   const Case cases[] = {
-      {"/HOME/\xC3\xA6BLE/\xCF\x83IGMA.TXT", "x"},  // æBLE/σIGMA.TXT
-      {"/home/aeble/sigma.txt", std::nullopt},     {"/qopensys/Dev/notes.txt", "lower"},
-      {"/QOPENSYS/Dev/NOTES.txt", "upper"},        {"/QOpenSys/Dev/Notes.txt", std::nullopt},
+      {"/HOME/\u00E6BLE/\u03C3IGMA.TXT", "x"},  // æBLE/σIGMA.TXT
+      {"/home/aeble/sigma.txt", std::nullopt}, {"/qopensys/Dev/notes.txt", "lower"},
+      {"/QOPENSYS/Dev/NOTES.txt", "upper"},    {"/QOpenSys/Dev/Notes.txt", std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

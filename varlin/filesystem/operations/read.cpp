@@ -5,9 +5,9 @@
 #include "filesystem/file_info.hpp"
 #include "filesystem/ifs_file_system.hpp"
 #include "filesystem/operations/names.hpp"
-#include "filesystem/winfsp/dir_info.hpp"
 #include "morva/ccsid/utf16.hpp"
 #include "morva/log.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace varlin::filesystem {
 

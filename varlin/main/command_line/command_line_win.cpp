@@ -1,8 +1,8 @@
 #include "main/command_line/command_line.hpp"
-#include "main/console/console_output.hpp"
-#include "main/environment.hpp"
+#include "main/console/console_output_win.hpp"
 #include "morva/ccsid/utf16.hpp"
-#include "windows_text.hpp"
+#include "shared/environment.hpp"
+#include "shared/windows_text_win.hpp"
 
 // After <windows.h>, which it needs.
 #include <shellapi.h>

@@ -1,4 +1,4 @@
-#include "main/console/console_control.hpp"
+#include "main/console/console_control_win.hpp"
 
 #include <windows.h>
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "main/console/console_input.hpp"
+#include "main/console/console_input_win.hpp"
 #include "morva/ccsid/utf16.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin {
 

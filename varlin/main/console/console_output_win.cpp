@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "main/console/console_output.hpp"
-#include "windows_text.hpp"
+#include "main/console/console_output_win.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin {
 

@@ -1,7 +1,7 @@
 #include <fmt/format.h>
 
-#include "main/console/password.hpp"
-#include "windows_text.hpp"
+#include "main/console/password_win.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin {
 

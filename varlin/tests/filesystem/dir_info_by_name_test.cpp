@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "fake_host_mount.hpp"
-#include "filesystem/winfsp/dir_info.hpp"
 #include "morva/server/path_text.hpp"
 #include "operations_fixture.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace varlin::filesystem {
 namespace {

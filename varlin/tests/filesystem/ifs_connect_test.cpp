@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_host_mount.hpp"
+#include "shared/stop_channel.hpp"
 
 namespace varlin::filesystem {
 namespace {
@@ -117,6 +118,22 @@ TEST_F(MountConnect, ReportsABadRootAsInvalidInput) {
   const auto fs = IfsFileSystem::connect(settings_for("C:/x"));
   ASSERT_FALSE(fs);
   EXPECT_EQ(fs.error().io_kind(), morva::IoErrorKind::invalid_input);
+}
+
+// The end of WinFsp's dispatcher, which stops the metadata pipe and tells main.
+TEST_F(MountedRoot, DispatcherStoppedSendsOneStopMessageForEachEndWhileMainListens) {
+  fs->dispatcher_stopped(true);  // no stop sender yet
+  StopChannel channel = StopChannel::create();
+  fs->set_stop_sender(channel.sender.clone());
+  fs->dispatcher_stopped(false);
+  ASSERT_TRUE(channel.receiver.wait());
+  fs->dispatcher_stopped(true);
+  ASSERT_TRUE(channel.receiver.wait()) << "each end sends one message";
+  {
+    StopChannel gone = StopChannel::create();
+    fs->set_stop_sender(gone.sender.clone());
+  }  // main has stopped listening
+  fs->dispatcher_stopped(true);
 }
 
 }  // namespace

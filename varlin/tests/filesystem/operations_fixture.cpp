@@ -3,7 +3,7 @@
 #include <cstring>
 #include <span>
 
-#include "filesystem/winfsp/dir_info.hpp"
+#include "winfsp/dir_info.hpp"
 
 namespace varlin::filesystem {
 

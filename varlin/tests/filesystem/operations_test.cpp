@@ -83,8 +83,10 @@ TEST_F(OperationsTest, AnEntryWhoseNameWindowsCannotCarryIsLeftOutOfTheListing) 
     for (const auto& shown : {fits, too_long}) {
       std::string utf8;
       morva::ccsid::append_utf8_of_utf16(shown, utf8);
-      directory->children.push_back(std::make_shared<fake_ibmi::Node>(
-          fake_ibmi::Node{.name = utf8, .kind = fake_ibmi::NodeKind::stream_file}));
+      auto node = std::make_shared<fake_ibmi::Node>();
+      node->name = utf8;
+      node->kind = fake_ibmi::NodeKind::stream_file;
+      directory->children.push_back(std::move(node));
     }
   });
   const Listing listed = list(opened(u"\\home\\long"));

@@ -22,13 +22,13 @@ std::variant<Args, CommandLineExit> parse(std::vector<std::string> arguments,
 }
 
 Args defaults_with_host(std::string host) {
-  Args args;
-  args.host = std::move(host);
-  args.mount_point = "Z:";
-  args.remote_root = "/";
-  args.max_file_size = 67108864;
-  args.cache_ttl_seconds = 30;
-  return args;
+  return Args{.host = std::move(host),
+              .user = std::nullopt,
+              .mount_point = "Z:",
+              .remote_root = "/",
+              .mount_id = std::nullopt,
+              .max_file_size = 67108864,
+              .cache_ttl_seconds = 30};
 }
 
 template <typename Change>

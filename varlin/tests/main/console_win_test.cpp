@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "main/console/console_control.hpp"
-#include "main/console/console_input.hpp"
-#include "main/console/console_output.hpp"
-#include "main/console/password.hpp"
+#include "main/console/console_control_win.hpp"
+#include "main/console/console_input_win.hpp"
+#include "main/console/console_output_win.hpp"
+#include "main/console/password_win.hpp"
 
 namespace varlin {
 namespace {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "child_process_win.hpp"
-#include "main/console/console_control.hpp"
-#include "main/console/console_input.hpp"
-#include "main/console/console_output.hpp"
-#include "main/console/password.hpp"
+#include "main/console/console_control_win.hpp"
+#include "main/console/console_input_win.hpp"
+#include "main/console/console_output_win.hpp"
+#include "main/console/password_win.hpp"
 #include "morva/ccsid/utf16.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin {
 namespace {

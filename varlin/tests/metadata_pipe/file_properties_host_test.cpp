@@ -70,15 +70,15 @@ struct Clients {
 asio::awaitable<morva::Result<Clients>> connect_clients(
     std::string address, fake_ibmi::HostPorts ports,
     std::chrono::milliseconds time_limit = morva::server::kExchangeTimeLimit) {
+  const morva::server::ConnectionLimits limits{.time_limit = time_limit};
   morva::Secret password(fake_ibmi::kTestPassword);
   auto credentials = co_await morva::command::sign_on(address, ports.signon, fake_ibmi::kTestUser,
-                                                      std::move(password), time_limit);
+                                                      std::move(password), limits);
   if (!credentials) co_return std::unexpected(credentials.error());
-  const morva::ifs::ConnectionLimits limits{.time_limit = time_limit};
   auto ifs = co_await IfsClient::connect(address, ports.file, credentials->user, credentials->password,
                                          credentials->password_level, limits);
   if (!ifs) co_return std::unexpected(ifs.error());
-  auto command = co_await CommandClient::connect(address, ports.command, *credentials, time_limit);
+  auto command = co_await CommandClient::connect(address, ports.command, *credentials, limits);
   if (!command) co_return std::unexpected(command.error());
   co_return Clients{std::move(*ifs), std::move(*command)};
 }

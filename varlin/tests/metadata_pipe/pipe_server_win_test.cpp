@@ -1,4 +1,4 @@
-#include "metadata_pipe/pipe_server.hpp"
+#include "metadata_pipe/pipe_server_win.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 
 #include "metadata_pipe/pipe_name.hpp"
 #include "pipe_io_win.hpp"
-#include "windows_text.hpp"
+#include "shared/windows_text_win.hpp"
 
 namespace varlin::metadata_pipe {
 namespace {

@@ -21,9 +21,9 @@ namespace morva::command {
 class CommandClient {
  public:
   // Connecting and every later wait for the server fail as timed out past the time limit.
-  static asio::awaitable<Result<CommandClient>> connect(
-      std::string host, std::uint16_t port, const signon::SignonCredentials& credentials,
-      std::chrono::milliseconds time_limit = server::kExchangeTimeLimit);
+  static asio::awaitable<Result<CommandClient>> connect(std::string host, std::uint16_t port,
+                                                        const signon::SignonCredentials& credentials,
+                                                        server::ConnectionLimits limits = {});
 
   CommandClient(CommandClient&&) noexcept = default;
   CommandClient& operator=(CommandClient&&) noexcept = default;

@@ -34,15 +34,9 @@ struct WrittenRange {
   std::uint64_t count;
 };
 
-// How far one connection's exchanges may go; tests make the bounds small.
-struct ConnectionLimits {
-  // Connecting and every write or wait for reply bytes fail as timed out when they make no progress
-  // for this long.
-  std::chrono::milliseconds time_limit = server::kExchangeTimeLimit;
-  // A listing or attributes query answered by more replies than this fails; the rest of its chain is
-  // read and dropped, so the connection stays in step.
-  std::uint64_t max_chain_replies = 1 << 20;
-};
+// A listing or attributes query answered by more replies than this fails; the rest of its chain is read
+// and dropped, so the connection stays in step.
+inline constexpr std::uint64_t kMaxChainReplies = 1 << 20;
 
 // One authenticated connection to the IBM i file server. Exactly one caller uses it at a time.
 class IfsClient {
@@ -51,10 +45,12 @@ class IfsClient {
   // the CCSID and datastream level. The password is only borrowed.
   static asio::awaitable<Result<IfsClient>> connect(std::string host, std::uint16_t port, std::string user,
                                                     const Secret& password, std::uint8_t password_level,
-                                                    ConnectionLimits limits = {});
+                                                    server::ConnectionLimits limits = {},
+                                                    std::uint64_t max_chain_replies = kMaxChainReplies);
   // Adopts a stream whose start-up sequence is already done.
   IfsClient(asio::ip::tcp::socket stream, std::string job_name, std::uint32_t data_block_size,
-            std::uint16_t ccsid, std::uint16_t datastream_level, ConnectionLimits limits = {});
+            std::uint16_t ccsid, std::uint16_t datastream_level, server::ConnectionLimits limits = {},
+            std::uint64_t max_chain_replies = kMaxChainReplies);
 
   // Writes one request whole; a sensitive request's packet is wiped afterwards on every path.
   asio::awaitable<Result<void>> send_request(IfsRequest request);

@@ -23,6 +23,13 @@ namespace morva::server {
 // byte, a wait for reply bytes. Past it the exchange fails as timed out.
 inline constexpr std::chrono::milliseconds kExchangeTimeLimit = std::chrono::seconds(60);
 
+// How far one connection's exchanges may go; tests make the bound small.
+struct ConnectionLimits {
+  // Connecting and every write or wait for reply bytes fail as timed out when they make no progress
+  // for this long.
+  std::chrono::milliseconds time_limit = kExchangeTimeLimit;
+};
+
 // The bound of one connection's exchanges, and the server that its time-out errors name.
 struct TimeLimit {
   std::string server;  // such as "file service at ibmi:8473"

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <expected>
+
+#include "morva/error.hpp"
+#include "winfsp/nt_status.hpp"
+
+namespace varlin::filesystem {
+
+using winfsp::NtStatus;
+
+// A value, or the NTSTATUS the mount answers instead.
+template <typename T>
+using StatusResult = std::expected<T, NtStatus>;
+
+inline constexpr std::string_view kLogTarget = "varlin::filesystem";
+
+// The Windows status of an IBM i error: by the file server's return code that it carries, else by a
+// phrase among the message's own words (never inside a path or a quoted value).
+NtStatus map_ifs_error(const morva::Error& error);
+
+// Source members are neither created nor moved through the mount.
+StatusResult<void> reject_source_member_path(std::string_view path);
+
+}  // namespace varlin::filesystem
