@@ -212,12 +212,9 @@ StatusResult<std::shared_ptr<MemberText>> IfsFileSystem::open_member_text(std::s
   return text;
 }
 
-void IfsFileSystem::rekey_member_texts() {
-  std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved;
-  for (const OpenFileRef& handle : live_open_handles()) {
-    std::lock_guard lock(handle->mutex);
-    if (const auto& text = handle->file.text) moved.emplace_back(object_key(handle->file.path), text);
-  }
+void IfsFileSystem::rekey_member_texts(
+    std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved) {
+  if (moved.empty()) return;
   std::lock_guard lock(member_texts_mutex_);
   std::erase_if(member_texts_, [&moved](const auto& known) {
     const auto text = known.second.lock();
@@ -232,6 +229,7 @@ std::string IfsFileSystem::drive_path(std::string_view path) const {
 }
 
 void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
+  std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved_texts;
   for (const auto& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
     std::string& path = handle->file.path;
@@ -240,8 +238,9 @@ void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_vie
     morva::log::debug(kLogTarget, "updated open handle after rename",
                       {{"old_path", path}, {"new_path", *moved}});
     path = std::move(*moved);
+    if (handle->file.text) moved_texts.emplace_back(object_key(path), handle->file.text);
   }
-  rekey_member_texts();
+  rekey_member_texts(std::move(moved_texts));
 }
 
 }  // namespace varlin::filesystem

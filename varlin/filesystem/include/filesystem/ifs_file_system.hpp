@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "filesystem/entry_info.hpp"
@@ -195,8 +196,8 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // Runs `write` on each open member's text once, with the first open file that holds it; both locked.
   template <typename Write>
   void for_each_open_member_text(Write write);
-  // After a rename, each open member's text is found under the member's new path.
-  void rekey_member_texts();
+  // After a rename, the moved members' texts are found under their new keys.
+  void rekey_member_texts(std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved);
   // The path as the drive shows it, below the remote root.
   std::string drive_path(std::string_view path) const;
   // A new size for the file: its text cut or padded with spaces, or the remote file's size set.
