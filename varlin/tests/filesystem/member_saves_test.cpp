@@ -185,6 +185,23 @@ TEST_F(MemberSaves, EverySpellingOfAMemberSeesAndSavesOneText) {
   EXPECT_EQ(lines_of("OPSLIB").size(), 3u + 4u * 2u);
 }
 
+// An editor holds HELLO open with unsaved changes while Explorer renames its source file; a second
+// editor then opens HELLO under its new path.
+TEST_F(MemberSaves, AMemberOpenedAfterItsSourceFileWasRenamedFindsTheTextStillOpen) {
+  const auto first = opened(kHello);
+  write(first, "X", 0);
+  rename_folder(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE", u"\\QSYS.LIB\\OPSLIB.LIB\\QNEWSRC.FILE");
+  const auto second = opened(u"\\QSYS.LIB\\OPSLIB\\QNEWSRC\\HELLO.clp");
+  EXPECT_EQ(read_all(second), kEditedText);
+  append(second, "ENDDO\n");
+  fs_->close(second);
+  fs_->close(first);
+  const auto lines = host.with_tree(
+      [](const fake_ibmi::IfsTree& tree) { return tree.member_lines("OPSLIB", "QNEWSRC", "HELLO"); });
+  EXPECT_EQ(lines, (std::vector<std::string>{"XGM", "SNDPGMMSG MSG('Hej')", "ENDPGM", "ENDDO"}));
+  EXPECT_THAT(lost_changes_, IsEmpty());
+}
+
 TEST_F(MemberSaves, AFailedWriteBackAtOneCloseIsLeftForTheHandleStillOpen) {
   auto first = opened(kHello);
   const auto second = opened(kHello);

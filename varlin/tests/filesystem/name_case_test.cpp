@@ -54,13 +54,6 @@ class NameCase : public OperationsTest {
     fs_->cleanup(file, 0);
     fs_->close(file);
   }
-
-  void rename_folder(std::u16string_view from, std::u16string_view to) {
-    const auto folder = opened(from);
-    ASSERT_TRUE(fs_->rename(folder, name(to), false));
-    fs_->cleanup(folder, 0);
-    fs_->close(folder);
-  }
 };
 
 TEST_F(NameCase, AProgramReadingByTheReportedSizeUnderAnotherCaseReadsTheWholeAppendedText) {

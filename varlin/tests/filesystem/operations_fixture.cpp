@@ -90,4 +90,11 @@ Listing OperationsTest::list(const OpenFileRef& directory, std::optional<std::u1
   return bytes ? listing_in(buffer, *bytes) : Listing{};
 }
 
+void OperationsTest::rename_folder(std::u16string_view from, std::u16string_view to) {
+  const auto folder = opened(from);
+  ASSERT_TRUE(fs_->rename(folder, name(to), false));
+  fs_->cleanup(folder, 0);
+  fs_->close(folder);
+}
+
 }  // namespace varlin::filesystem

@@ -49,6 +49,8 @@ class OperationsTest : public FakeHostMount {
   std::uint32_t write(const OpenFileRef& file, std::string_view text, std::uint64_t offset);
   Listing list(const OpenFileRef& directory, std::optional<std::u16string> marker = std::nullopt,
                std::uint32_t length = 8192);
+  // Explorer renaming a folder: open, rename, cleanup, close.
+  void rename_folder(std::u16string_view from, std::u16string_view to);
 
   // Declared before the mount, which may still report while it is released.
   std::vector<std::string> lost_changes_;
