@@ -42,13 +42,13 @@ StatusResult<void> IfsFileSystem::store_content(std::string_view path, std::stri
   return {};
 }
 
-std::expected<void, StoreFailure> IfsFileSystem::store_content_or_reason(std::string_view path,
-                                                                         std::string_view bytes, bool create,
-                                                                         bool overwrite) {
+std::expected<void, RemoteFailure> IfsFileSystem::store_content_or_reason(std::string_view path,
+                                                                          std::string_view bytes, bool create,
+                                                                          bool overwrite) {
   morva::Result<void> stored;
   if (auto member = morva::server::QsysMemberPath::parse(path)) {
     if (!morva::ccsid::is_valid_utf8(bytes))
-      return std::unexpected(StoreFailure{winfsp::kStatusIllegalCharacter, "the text is not valid UTF-8"});
+      return std::unexpected(RemoteFailure{winfsp::kStatusIllegalCharacter, "the text is not valid UTF-8"});
     auto described = with_command([&member](CommandClient& client) {
       return client.retrieve_file_description(member->library, member->file);
     });
@@ -67,7 +67,7 @@ std::expected<void, StoreFailure> IfsFileSystem::store_content_or_reason(std::st
         [&](IfsClient& client) { return client.write_file(resolved, bytes_of(bytes), create, overwrite); });
     if (!written) stored = std::unexpected(written.error());
   }
-  if (!stored) return std::unexpected(StoreFailure{map_ifs_error(stored.error()), stored.error().text()});
+  if (!stored) return std::unexpected(RemoteFailure{map_ifs_error(stored.error()), stored.error().text()});
   invalidate_path(path);
   return {};
 }
@@ -87,8 +87,9 @@ StatusResult<std::uint64_t> IfsFileSystem::write_range(std::string_view path, st
     return client.write(resolved, bytes,
                         morva::ifs::WriteOptions{.offset = offset, .create = false, .overwrite = true});
   });
-  if (!written) return std::unexpected(map_ifs_error(written.error()));
+  // Some chunks may have landed before a failure: either way the next look asks the IBM i.
   invalidate_path(path);
+  if (!written) return std::unexpected(map_ifs_error(written.error()));
   return *written;
 }
 
@@ -96,8 +97,8 @@ StatusResult<morva::ifs::WrittenRange> IfsFileSystem::append_range(std::string_v
                                                                    std::span<const std::uint8_t> bytes) {
   const std::string resolved = morva::server::resolve_remote_path(path);
   auto appended = with_ifs([&](IfsClient& client) { return client.append(resolved, bytes); });
-  if (!appended) return std::unexpected(map_ifs_error(appended.error()));
   invalidate_path(path);
+  if (!appended) return std::unexpected(map_ifs_error(appended.error()));
   return *appended;
 }
 
@@ -118,9 +119,15 @@ StatusResult<void> IfsFileSystem::create_directory(std::string_view path) {
 }
 
 StatusResult<void> IfsFileSystem::remove_path(std::string_view path) {
+  auto removed = remove_path_or_reason(path);
+  if (!removed) return std::unexpected(removed.error().status);
+  return {};
+}
+
+std::expected<void, RemoteFailure> IfsFileSystem::remove_path_or_reason(std::string_view path) {
   const std::string resolved = morva::server::resolve_remote_path(path);
   auto removed = with_ifs([&](IfsClient& client) { return client.remove(resolved); });
-  if (!removed) return std::unexpected(map_ifs_error(removed.error()));
+  if (!removed) return std::unexpected(RemoteFailure{map_ifs_error(removed.error()), removed.error().text()});
   invalidate_tree(path);
   return {};
 }

@@ -82,7 +82,9 @@ IfsFileSystem::IfsFileSystem(std::unique_ptr<Runtime> runtime, IfsClient ifs, Co
 
 IfsFileSystem::~IfsFileSystem() {
   stop_metadata_pipe();
-  // WinFsp closes no handle at unmount: members still open keep their changes until here.
+  // WinFsp closes no handle at unmount: members still open keep their changes until here. Windows ends
+  // the process soon after it asks it to stop, however slow the IBM i is, so every text is copied first.
+  keep_copies_of_open_members();
   for_each_open_member_text([this](const OpenFile& file, MemberText& text) { final_write_back(file, text); });
   runtime_->shut_down();
 }
@@ -171,11 +173,18 @@ void IfsFileSystem::for_each_open_member_text(Write write) {
     const OpenFile& file = handle->file;
     if (!file.text || !written.insert(file.text.get()).second) continue;
     std::lock_guard text_lock(file.text->mutex);
-    write(file, *file.text);
+    // A text whose last handle has closed is done with: saved, or its changes told lost.
+    if (!file.text->names.empty()) write(file, *file.text);
   }
 }
 
+void IfsFileSystem::keep_copies_of_open_members() {
+  for_each_open_member_text(
+      [this](const OpenFile& file, MemberText& text) { static_cast<void>(keep_copy(file, text)); });
+}
+
 OperationResult<void> IfsFileSystem::flush_volume() {
+  keep_copies_of_open_members();
   OperationResult<void> flushed;
   for_each_open_member_text([this, &flushed](const OpenFile& file, MemberText& text) {
     auto written = write_back(file, text);
@@ -187,40 +196,40 @@ OperationResult<void> IfsFileSystem::flush_volume() {
 StatusResult<std::shared_ptr<MemberText>> IfsFileSystem::open_member_text(std::string_view path,
                                                                           EntryInfo& entry) {
   const std::string key = object_key(path);
-  std::shared_ptr<MemberText> text;
-  {
-    std::lock_guard lock(member_texts_mutex_);
-    std::erase_if(member_texts_, [](const auto& known) { return known.second.expired(); });
-    auto& known = member_texts_[key];
-    text = known.lock();
-    if (!text) {
-      text = std::make_shared<MemberText>();
-      known = text;
+  for (;;) {
+    auto text = member_texts_.find_or_add(key);
+    std::lock_guard lock(text->mutex);
+    // Its last handle closed while this one looked it up: a later open starts from the IBM i's text.
+    if (text->loaded && text->names.empty()) {
+      member_texts_.forget(text);
+      continue;
     }
+    if (!text->loaded) {
+      auto loaded = load_content(path, entry.member);
+      if (!loaded) return std::unexpected(loaded.error());
+      text->text = std::move(*loaded);
+      text->modified = entry.modified;
+      text->loaded = true;
+    }
+    text->names.emplace(path);
+    entry.size = text->text.size();
+    entry.modified = text->modified;
+    return text;
   }
-  std::lock_guard lock(text->mutex);
-  if (!text->loaded) {
-    auto loaded = load_content(path, entry.member);
-    if (!loaded) return std::unexpected(loaded.error());
-    text->text = std::move(*loaded);
-    text->modified = entry.modified;
-    text->loaded = true;
-  }
-  ++text->handles;
-  entry.size = text->text.size();
-  entry.modified = text->modified;
-  return text;
 }
 
-void IfsFileSystem::rekey_member_texts(
-    std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved) {
-  if (moved.empty()) return;
-  std::lock_guard lock(member_texts_mutex_);
-  std::erase_if(member_texts_, [&moved](const auto& known) {
-    const auto text = known.second.lock();
-    return !text || std::ranges::any_of(moved, [&text](const auto& found) { return found.second == text; });
-  });
-  for (auto& [key, text] : moved) member_texts_[std::move(key)] = std::move(text);
+std::shared_ptr<StreamFile> IfsFileSystem::open_stream_file(std::string_view path, EntryInfo& entry) {
+  auto stream = stream_files_.find_or_add(object_key(path));
+  std::lock_guard lock(stream->mutex);
+  if (!stream->known || stream->handles == 0) {
+    stream->size = entry.size;
+    stream->modified = entry.modified;
+    stream->known = true;
+  }
+  ++stream->handles;
+  entry.size = stream->size;
+  entry.modified = stream->modified;
+  return stream;
 }
 
 std::string IfsFileSystem::drive_path(std::string_view path) const {
@@ -229,18 +238,28 @@ std::string IfsFileSystem::drive_path(std::string_view path) const {
 }
 
 void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
-  std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved_texts;
+  SharedStates<MemberText>::Moved moved_texts;
+  SharedStates<StreamFile>::Moved moved_streams;
   for (const auto& handle : live_open_handles()) {
     std::lock_guard lock(handle->mutex);
-    std::string& path = handle->file.path;
-    auto moved = renamed_path(path, from, to);
+    OpenFile& file = handle->file;
+    auto moved = renamed_path(file.path, from, to);
     if (!moved) continue;
     morva::log::debug(kLogTarget, "updated open handle after rename",
-                      {{"old_path", path}, {"new_path", *moved}});
-    path = std::move(*moved);
-    if (handle->file.text) moved_texts.emplace_back(object_key(path), handle->file.text);
+                      {{"old_path", file.path}, {"new_path", *moved}});
+    if (file.text) {
+      std::lock_guard text_lock(file.text->mutex);
+      if (auto name = file.text->names.find(file.path); name != file.text->names.end())
+        file.text->names.erase(name);
+      file.text->names.emplace(*moved);
+      moved_texts.emplace_back(object_key(*moved), file.text);
+    } else if (file.stream) {
+      moved_streams.emplace_back(object_key(*moved), file.stream);
+    }
+    file.path = std::move(*moved);
   }
-  rekey_member_texts(std::move(moved_texts));
+  member_texts_.rekey(std::move(moved_texts));
+  stream_files_.rekey(std::move(moved_streams));
 }
 
 }  // namespace varlin::filesystem

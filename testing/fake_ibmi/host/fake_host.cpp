@@ -154,19 +154,20 @@ void FakeHost::clear_requests() {
   state_->served.clear();
 }
 
-void FakeHost::fail_next(RequestKind kind, std::uint32_t return_code) {
+void FakeHost::fail_next(RequestKind kind, std::uint32_t return_code, std::size_t served_first) {
   const std::lock_guard lock(state_->mutex);
-  state_->faults.push_back({kind, return_code});
+  state_->faults.push_back(
+      {.kind = kind, .return_code = return_code, .close = true, .served_first = served_first});
 }
 
 void FakeHost::drop_next(RequestKind kind) {
   const std::lock_guard lock(state_->mutex);
-  state_->faults.push_back({kind, std::nullopt});
+  state_->faults.push_back({.kind = kind, .return_code = std::nullopt, .close = true, .served_first = 0});
 }
 
 void FakeHost::hang_next(RequestKind kind) {
   const std::lock_guard lock(state_->mutex);
-  state_->faults.push_back({.kind = kind, .return_code = std::nullopt, .close = false});
+  state_->faults.push_back({.kind = kind, .return_code = std::nullopt, .close = false, .served_first = 0});
 }
 
 void FakeHost::set_silent(bool silent) {

@@ -58,8 +58,9 @@ class FakeHost {
   std::size_t count(RequestKind kind) const;
   void clear_requests();
 
-  // The next request of the kind gets the kind's failure reply with this return code.
-  void fail_next(RequestKind kind, std::uint32_t return_code);
+  // The next request of the kind, once `served_first` more have been served as usual, gets the kind's
+  // failure reply with this return code.
+  void fail_next(RequestKind kind, std::uint32_t return_code, std::size_t served_first = 0);
   // The next request of the kind ends its connection, unanswered.
   void drop_next(RequestKind kind);
   // The next request of the kind is never answered; its connection stays open.

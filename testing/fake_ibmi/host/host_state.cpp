@@ -43,9 +43,13 @@ std::ostream& operator<<(std::ostream& out, const ServedRequest& request) {
 
 std::optional<Fault> HostState::admit(Service service, RequestKind kind, std::string subject) {
   served.push_back({service, kind, std::move(subject)});
-  if (silent) return Fault{.kind = kind, .return_code = std::nullopt, .close = false};
+  if (silent) return Fault{.kind = kind, .return_code = std::nullopt, .close = false, .served_first = 0};
   const auto planned = std::ranges::find(faults, kind, &Fault::kind);
   if (planned == faults.end()) return std::nullopt;
+  if (planned->served_first > 0) {
+    --planned->served_first;
+    return std::nullopt;
+  }
   Fault fault = *planned;
   faults.erase(planned);
   return fault;

@@ -98,6 +98,7 @@ struct Fault {
   RequestKind kind;
   std::optional<std::uint32_t> return_code;
   bool close = true;
+  std::size_t served_first = 0;  // requests of the kind served as usual before the fault
 };
 
 struct HostState {

@@ -62,6 +62,17 @@ TEST(FakeFaults, GiveTheReturnCodeToTheNextRequestOfTheKindOnly) {
   }
 }
 
+TEST(FakeFaults, CanLetRequestsOfTheKindBeServedFirst) {
+  HostSession session;
+  ASSERT_TRUE(session.connect());
+  session.host().fail_next(RequestKind::open_file, 32, 2);
+  const auto read = [&session] { return session.run(read_notes()(session)); };
+  EXPECT_TRUE(read());
+  EXPECT_TRUE(read());
+  expect_outcome(read(), "sharing violation for /home/tester/notes.txt (return code 32)");
+  EXPECT_TRUE(read());
+}
+
 TEST(FakeFaults, FailConnectionsAtTheStepOfTheirKind) {
   struct Case {
     RequestKind kind;

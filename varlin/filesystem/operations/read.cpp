@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <ranges>
+#include <shared_mutex>
 
 #include "filesystem/file_info.hpp"
 #include "filesystem/ifs_file_system.hpp"
@@ -80,6 +82,7 @@ OperationResult<OpenFileRef> IfsFileSystem::open(FileName name, std::uint32_t cr
                     {{"path", *path},
                      {"create_options", operations::hex_flags(create_options)},
                      {"granted_access", operations::hex_flags(granted_access)}});
+  const std::shared_lock no_rename(renames_);
   auto entry = lookup_entry(*path);
   if (!entry) return fail(entry.error());
   if ((create_options & winfsp::kFileNonDirectoryFile) && entry->is_directory)
@@ -87,11 +90,15 @@ OperationResult<OpenFileRef> IfsFileSystem::open(FileName name, std::uint32_t cr
   if ((create_options & winfsp::kFileDirectoryFile) && !entry->is_directory)
     return fail(winfsp::kStatusNotADirectory);
 
+  // Every handle of one file shares its state: a member's text, a stream file's size and time.
   std::shared_ptr<MemberText> text;
+  std::shared_ptr<StreamFile> stream;
   if (entry->member) {
     auto shared = open_member_text(*path, *entry);
     if (!shared) return fail(shared.error());
     text = std::move(*shared);
+  } else if (!entry->is_directory) {
+    stream = open_stream_file(*path, *entry);
   }
   fill_file_info(info.FileInfo, *path, *entry);
   winfsp::set_normalized_name(info, without_terminator(name));
@@ -99,13 +106,15 @@ OperationResult<OpenFileRef> IfsFileSystem::open(FileName name, std::uint32_t cr
                                        .entry = std::move(*entry),
                                        .text = std::move(text),
                                        .listing = std::nullopt,
-                                       .delete_pending = false});
+                                       .delete_pending = false,
+                                       .stream = std::move(stream),
+                                       .replacing_size = std::nullopt});
 }
 
 OperationResult<void> IfsFileSystem::get_file_info(const OpenFileRef& file,
                                                    winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
-  const auto text_lock = lock_text(file->file);
+  const SharedStateLock shared(file->file);
   fill_file_info(info, file->file.path, file->file.entry);
   return {};
 }
@@ -115,10 +124,10 @@ OperationResult<std::uint32_t> IfsFileSystem::read(const OpenFileRef& file, std:
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
   if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
-  const auto text_lock = lock_text(open_file);
 
   if (open_file.text) {
-    const std::string& content = open_file.text->text;
+    const SharedStateLock shared(open_file);
+    const std::string_view content = std::string_view(open_file.text->text).substr(0, open_file.entry.size);
     const std::uint64_t start = std::min<std::uint64_t>(offset, content.size());
     const std::uint64_t end = std::min<std::uint64_t>(start + buffer.size(), content.size());
     std::memcpy(buffer.data(), content.data() + start, end - start);

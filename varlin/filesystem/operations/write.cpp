@@ -1,12 +1,12 @@
 #include <algorithm>
-#include <cstring>
 #include <limits>
-
-#include <fmt/format.h>
+#include <mutex>
+#include <shared_mutex>
 
 #include "filesystem/file_info.hpp"
 #include "filesystem/ifs_file_system.hpp"
 #include "filesystem/operations/names.hpp"
+#include "filesystem/operations/text_edits.hpp"
 #include "morva/log.hpp"
 #include "winfsp/dir_info.hpp"
 
@@ -19,48 +19,15 @@ using operations::without_terminator;
 
 constexpr std::string_view kWriteTarget = "varlin::filesystem::operations::write";
 constexpr std::uint32_t kCleanupDelete = 0x01;
-constexpr char kPadding = ' ';
-
-std::string status_text(NtStatus status) {
-  return fmt::format("NTSTATUS 0x{:08X}", static_cast<std::uint32_t>(status));
-}
 
 }  // namespace
 
-std::expected<void, StoreFailure> IfsFileSystem::write_back(const OpenFile& file, MemberText& text) {
-  if (!text.dirty || file.delete_pending) return {};
-  // Replacing a member empties it first: until the IBM i holds the text, a copy of it stays here.
-  auto copy = recovery_copies_.keep(drive_path(file.path), text.text);
-  std::expected<void, StoreFailure> stored =
-      copy ? store_content_or_reason(file.path, text.text, false, true)
-           : std::unexpected(StoreFailure{winfsp::kStatusUnexpectedIoError, copy.error().text()});
-  if (!stored) {
-    if (!text.first_failure) text.first_failure = stored.error().reason;
-    text.copy_is_current = copy.has_value();
-    if (copy) {
-      // The new copy holds everything an earlier one held.
-      if (text.recovery_copy) recovery_copies_.discard(*text.recovery_copy);
-      text.recovery_copy = std::move(*copy);
-    }
-    return stored;
+void IfsFileSystem::refresh_size(OpenFile& file) {
+  invalidate_path(file.path);
+  if (auto found = lookup_entry(file.path)) {
+    file.entry.size = found->size;
+    file.entry.modified = found->modified;
   }
-  recovery_copies_.discard(*copy);
-  if (text.recovery_copy) recovery_copies_.discard(*text.recovery_copy);
-  text.recovery_copy.reset();
-  text.first_failure.reset();
-  text.dirty = false;
-  text.modified = now_seconds();
-  return {};
-}
-
-void IfsFileSystem::final_write_back(const OpenFile& file, MemberText& text) {
-  auto written = write_back(file, text);
-  if (written) return;
-  morva::log::error(kWriteTarget, "IBM i IFS final flush failed",
-                    {{"path", file.path}, {"error", written.error().reason}});
-  const std::optional<std::string> copy =
-      text.copy_is_current ? std::optional(utf8_of(*text.recovery_copy)) : std::nullopt;
-  lost_changes_(lost_changes_line(file.path, *text.first_failure, copy));
 }
 
 OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std::span<const std::byte> data,
@@ -69,7 +36,7 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
   if (open_file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
-  const auto text_lock = lock_text(open_file);
+  const SharedStateLock shared(open_file);
 
   std::uint64_t size = open_file.entry.size;
   std::uint64_t start = write_to_end_of_file ? size : offset;
@@ -79,32 +46,29 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   if (start > std::numeric_limits<std::uint64_t>::max() - length) return fail(winfsp::kStatusDiskFull);
 
   if (MemberText* text = open_file.text.get()) {
-    const std::uint64_t end = start + length;
-    if (end > max_file_size_) return fail(winfsp::kStatusDiskFull);
+    if (start + length > max_file_size_) return fail(winfsp::kStatusDiskFull);
     // Even a write of no bytes past the end grows the text, and the new size must reach the IBM i.
-    const bool grows = text->text.size() < end;
-    if (grows) text->text.resize(end, kPadding);
-    std::memcpy(text->text.data() + start, data.data(), length);
-    if (length > 0 || grows) text->dirty = true;
-    text->modified = now_seconds();
+    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), length);
+    if (operations::write_into(text->text, size, start, bytes)) text->changed();
     morva::log::debug(kWriteTarget, "buffered IFS write",
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   } else if (length > 0) {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()), length);
     // Other programs may have moved the end since this handle looked: an append goes where the IBM i
     // has it now, and the handle's size follows.
-    std::uint64_t count = 0;
-    if (write_to_end_of_file) {
-      auto appended = append_range(open_file.path, bytes);
-      if (!appended) return fail(appended.error());
+    StatusResult<std::uint64_t> count;
+    if (!write_to_end_of_file) {
+      count = write_range(open_file.path, start, bytes);
+    } else if (auto appended = append_range(open_file.path, bytes)) {
       size = start = appended->offset;
       count = appended->count;
     } else {
-      auto written = write_range(open_file.path, start, bytes);
-      if (!written) return fail(written.error());
-      count = *written;
+      count = std::unexpected(appended.error());
     }
-    if (count != length) return fail(winfsp::kStatusUnexpectedNetworkError);
+    if (!count || *count != length) {
+      refresh_size(open_file);
+      return fail(count ? winfsp::kStatusUnexpectedNetworkError : count.error());
+    }
     morva::log::debug(kWriteTarget, "wrote IFS file range",
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   }
@@ -117,12 +81,13 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
 OperationResult<void> IfsFileSystem::flush(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
-  const auto text_lock = lock_text(open_file);
+  const SharedStateLock shared(open_file);
   morva::log::debug(kWriteTarget, "flushing IFS entry",
                     {{"path", open_file.path}, {"dirty", open_file.text && open_file.text->dirty}});
-  if (open_file.text) {
-    if (auto written = write_back(open_file, *open_file.text); !written) return fail(written.error().status);
-    open_file.entry.modified = open_file.text->modified;
+  if (MemberText* text = open_file.text.get()) {
+    operations::end_replacement(open_file, *text);
+    if (auto written = write_back(open_file, *text); !written) return fail(written.error().status);
+    open_file.entry.modified = text->modified;
   }
   fill_file_info(info, open_file.path, open_file.entry);
   return {};
@@ -136,16 +101,22 @@ void IfsFileSystem::cleanup(const OpenFileRef& file, std::uint32_t flags) {
     if (open_file.entry.member) {
       morva::log::debug(kWriteTarget, "ignored unsupported source-member delete request",
                         {{"path", open_file.path}});
-    } else if (auto removed = remove_path(open_file.path); !removed) {
+    } else if (auto removed = remove_path_or_reason(open_file.path); !removed) {
       morva::log::error(kWriteTarget, "IBM i IFS delete failed",
-                        {{"path", open_file.path}, {"error", status_text(removed.error())}});
-      // Windows takes the object for deleted; the next look must ask the IBM i, which still has it.
+                        {{"path", open_file.path}, {"error", removed.error().reason}});
+      // Windows takes the object for deleted, so the user must hear that the IBM i still has it, and
+      // the next look must ask the IBM i.
+      lost_changes_(undeleted_line(open_file.path, removed.error().reason));
       invalidate_path(open_file.path);
+    } else if (open_file.stream) {
+      // A file made under the name from now on is another one.
+      stream_files_.forget(open_file.stream);
     }
     return;
   }
   if (!open_file.text) return;
   std::lock_guard text_lock(open_file.text->mutex);
+  operations::end_replacement(open_file, *open_file.text);
   // A failed write-back leaves the changes for Close to try again.
   if (auto written = write_back(open_file, *open_file.text); !written)
     morva::log::error(kWriteTarget, "IBM i IFS flush failed",
@@ -154,12 +125,18 @@ void IfsFileSystem::cleanup(const OpenFileRef& file, std::uint32_t flags) {
 
 void IfsFileSystem::close(OpenFileRef file) {
   std::lock_guard lock(file->mutex);
-  const OpenFile& open_file = file->file;
+  OpenFile& open_file = file->file;
+  if (StreamFile* stream = open_file.stream.get()) {
+    std::lock_guard stream_lock(stream->mutex);
+    --stream->handles;
+    return;
+  }
   if (!open_file.text) return;
-  std::lock_guard text_lock(open_file.text->mutex);
   MemberText& text = *open_file.text;
-  --text.handles;
-  if (text.handles == 0) return final_write_back(open_file, text);
+  std::lock_guard text_lock(text.mutex);
+  operations::end_replacement(open_file, text);
+  if (auto name = text.names.find(open_file.path); name != text.names.end()) text.names.erase(name);
+  if (text.names.empty()) return final_write_back(open_file, text);
   // Another handle still holds the text and writes it back in its turn.
   if (auto written = write_back(open_file, text); !written)
     morva::log::error(kWriteTarget, "IBM i IFS flush failed",
@@ -180,6 +157,7 @@ OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t 
                      {"granted_access", operations::hex_flags(granted_access)},
                      {"is_directory", is_directory},
                      {"allocation_size", allocation_size}});
+  const std::shared_lock no_rename(renames_);
   if (is_directory) {
     if (auto created = create_directory(*path); !created) return fail(created.error());
   } else if (auto created = store_content(*path, {}, true, false); !created) {
@@ -187,13 +165,16 @@ OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t 
   }
   // The allocation size is a hint for preallocation only: a new file is empty.
   EntryInfo entry{.member = std::nullopt, .size = 0, .modified = now_seconds(), .is_directory = is_directory};
+  auto stream = is_directory ? nullptr : open_stream_file(*path, entry);
   fill_file_info(info.FileInfo, *path, entry);
   winfsp::set_normalized_name(info, without_terminator(name));
   return register_open_handle(OpenFile{.path = std::move(*path),
                                        .entry = std::move(entry),
                                        .text = nullptr,
                                        .listing = std::nullopt,
-                                       .delete_pending = false});
+                                       .delete_pending = false,
+                                       .stream = std::move(stream),
+                                       .replacing_size = std::nullopt});
 }
 
 OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
@@ -201,9 +182,8 @@ OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
   if (file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
   if (MemberText* text = file.text.get()) {
     if (size > max_file_size_) return fail(winfsp::kStatusDiskFull);
-    text->text.resize(size, kPadding);
-    text->dirty = true;
-    text->modified = now_seconds();
+    if (operations::resize_text(text->text, file.entry.size, size, file.replacing_size.has_value()))
+      text->changed();
   } else if (auto sized = set_remote_size(file.path, size); !sized) {
     return fail(sized.error());
   }
@@ -216,31 +196,39 @@ OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
 OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uint64_t /*allocation_size*/,
                                                winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
-  const auto text_lock = lock_text(file->file);
+  OpenFile& open_file = file->file;
+  const SharedStateLock shared(open_file);
+  // Open under another name, the member may be the source of a copy onto this name, which is the
+  // same member: the text stays whole for it until this handle is done.
+  if (open_file.text && std::ranges::any_of(open_file.text->names, [&open_file](const auto& name) {
+        return name != open_file.path;
+      }))
+    open_file.replacing_size = open_file.entry.size;
   // Whatever the allocation hint, the replaced file starts empty.
-  return resize(file->file, 0, info);
+  return resize(open_file, 0, info);
 }
 
 OperationResult<void> IfsFileSystem::set_file_size(const OpenFileRef& file, std::uint64_t new_size,
                                                    bool set_allocation_size,
                                                    winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
-  const auto text_lock = lock_text(file->file);
-  // An allocation change can only shrink the file.
-  const std::uint64_t size = set_allocation_size ? std::min(file->file.entry.size, new_size) : new_size;
-  return resize(file->file, size, info);
+  OpenFile& open_file = file->file;
+  const SharedStateLock shared(open_file);
+  // An allocation change can only shrink the file; one that does not changes nothing.
+  if (set_allocation_size && new_size >= open_file.entry.size) {
+    fill_file_info(info, open_file.path, open_file.entry);
+    return {};
+  }
+  return resize(open_file, new_size, info);
 }
 
 OperationResult<void> IfsFileSystem::set_basic_info(const OpenFileRef& file, std::uint64_t last_write_time,
                                                     winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
-  const auto text_lock = lock_text(open_file);
+  const SharedStateLock shared(open_file);
   // Kept while the file is open only; the IBM i is not asked to change it.
-  if (last_write_time != 0) {
-    open_file.entry.modified = unix_seconds_of(last_write_time);
-    if (open_file.text) open_file.text->modified = open_file.entry.modified;
-  }
+  if (last_write_time != 0) open_file.entry.modified = unix_seconds_of(last_write_time);
   fill_file_info(info, open_file.path, open_file.entry);
   return {};
 }
@@ -274,6 +262,7 @@ OperationResult<void> IfsFileSystem::rename(const OpenFileRef& file, FileName ne
   morva::log::debug(
       kWriteTarget, "renaming IFS entry",
       {{"source", source}, {"destination", *destination}, {"replace_if_exists", replace_if_exists}});
+  const std::unique_lock renaming(renames_);
   if (auto renamed = rename_path(source, *destination, replace_if_exists); !renamed)
     return fail(renamed.error());
   retarget_open_handles(source, *destination);

@@ -59,7 +59,9 @@ TEST_F(OpenHandles, ARenameChangesOnlyThePathOfAHandle) {
                       .entry = {.member = std::nullopt, .size = 3, .modified = 7, .is_directory = false},
                       .text = text,
                       .listing = std::nullopt,
-                      .delete_pending = true};
+                      .delete_pending = true,
+                      .stream = nullptr,
+                      .replacing_size = std::nullopt};
   const auto handle = fs->register_open_handle(file);
   fs->retarget_open_handles("/a", "/b");
   EXPECT_EQ(handle->file.path, "/b/m.txt");

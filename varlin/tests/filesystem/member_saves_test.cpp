@@ -2,9 +2,16 @@
 // one member, saves that fail half way, the flush of the whole volume. The user's text is never lost:
 // the IBM i holds it, or a copy on this computer does and the user is told where.
 #include <gmock/gmock.h>
+#include <spdlog/sinks/base_sink.h>
+#include <spdlog/spdlog.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -199,6 +206,56 @@ TEST_F(MemberSaves, AMemberOpenedAfterItsSourceFileWasRenamedFindsTheTextStillOp
   const auto lines = host.with_tree(
       [](const fake_ibmi::IfsTree& tree) { return tree.member_lines("OPSLIB", "QNEWSRC", "HELLO"); });
   EXPECT_EQ(lines, (std::vector<std::string>{"XGM", "SNDPGMMSG MSG('Hej')", "ENDPGM", "ENDDO"}));
+  EXPECT_THAT(lost_changes_, IsEmpty());
+}
+
+// Runs an action once, on the thread that logs the first event with the message, while it is logged.
+class OnEvent final : public spdlog::sinks::base_sink<spdlog::details::null_mutex> {
+ public:
+  OnEvent(std::string message, std::function<void()> action)
+      : message_(std::move(message)), action_(std::move(action)) {}
+
+ private:
+  void sink_it_(const spdlog::details::log_msg& event) override {
+    if (std::string_view(event.payload.data(), event.payload.size()).starts_with(message_) &&
+        !done_.exchange(true))
+      action_();
+  }
+  void flush_() override {}
+
+  std::string message_;
+  std::function<void()> action_;
+  std::atomic<bool> done_ = false;
+};
+
+// An editor holds HELLO open with unsaved changes while Explorer renames its source file, and a second
+// editor opens HELLO under the new path just as the IBM i has made the rename, before the mount has
+// moved the open files.
+TEST_F(MemberSaves, AMemberOpenedUnderItsNewPathWhileItsSourceFileIsRenamedFindsTheOneText) {
+  const auto first = opened(kHello);
+  write(first, "X", 0);
+  std::future<OpenFileRef> second;
+  const auto open_during_rename = [this, &second] {
+    second =
+        std::async(std::launch::async, [this] { return opened(u"\\QSYS.LIB\\OPSLIB\\QNEWSRC\\HELLO.clp"); });
+    // Long enough for the open to finish, unless it waits for the rename.
+    second.wait_for(std::chrono::milliseconds(500));
+  };
+  const auto previous = spdlog::default_logger();
+  auto logger = std::make_shared<spdlog::logger>(
+      "rename", std::make_shared<OnEvent>("updated open handle after rename", open_during_rename));
+  logger->set_level(spdlog::level::debug);
+  spdlog::set_default_logger(logger);
+  rename_folder(u"\\QSYS.LIB\\OPSLIB.LIB\\QCLSRC.FILE", u"\\QSYS.LIB\\OPSLIB.LIB\\QNEWSRC.FILE");
+  spdlog::set_default_logger(previous);
+  ASSERT_TRUE(second.valid()) << "the rename moved no open file";
+  const auto reader = second.get();
+  EXPECT_EQ(read_all(reader), kEditedText);
+  fs_->close(reader);
+  fs_->close(first);
+  const auto lines = host.with_tree(
+      [](const fake_ibmi::IfsTree& tree) { return tree.member_lines("OPSLIB", "QNEWSRC", "HELLO"); });
+  EXPECT_EQ(lines, (std::vector<std::string>{"XGM", "SNDPGMMSG MSG('Hej')", "ENDPGM"}));
   EXPECT_THAT(lost_changes_, IsEmpty());
 }
 

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +18,7 @@
 #include "filesystem/open_file.hpp"
 #include "filesystem/recovery_copies.hpp"
 #include "filesystem/remote_root.hpp"
+#include "filesystem/shared_states.hpp"
 #include "filesystem/status.hpp"
 #include "filesystem/timed_cache.hpp"
 #include "filesystem/volume_space.hpp"
@@ -61,8 +62,8 @@ struct MountSettings {
   std::filesystem::path recovery_folder;
 };
 
-// A store that did not happen: the status WinFsp is answered with, and why, in words for the user.
-struct StoreFailure {
+// A change the IBM i did not make: the status WinFsp is answered with, and why, in words for the user.
+struct RemoteFailure {
   NtStatus status;
   std::string reason;
 };
@@ -172,8 +173,11 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   void retarget_open_handles(std::string_view from, std::string_view to);
 
   // The text of the member at the path, shared with its other open handles: loaded when none is open,
-  // counted as held by one more handle. The entry takes the text's size and time.
+  // counted as held by one more handle under this path. The entry takes the text's size and time.
   StatusResult<std::shared_ptr<MemberText>> open_member_text(std::string_view path, EntryInfo& entry);
+  // The size and time of the stream file at the path, shared with its other open handles: taken from
+  // the entry when none is open, counted as held by one more handle. The entry takes them.
+  std::shared_ptr<StreamFile> open_stream_file(std::string_view path, EntryInfo& entry);
 
   // Total and free bytes, asked of the IBM i at most once per cache lifetime.
   VolumeSize volume_space() override;
@@ -184,11 +188,16 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
                 VolumeSpace space);
 
   // store_content with the reason of a failure, for the user to read when changes are lost.
-  std::expected<void, StoreFailure> store_content_or_reason(std::string_view path, std::string_view bytes,
-                                                            bool create, bool overwrite);
+  std::expected<void, RemoteFailure> store_content_or_reason(std::string_view path, std::string_view bytes,
+                                                             bool create, bool overwrite);
+  // remove_path with the reason of a failure, for the user to read when a delete did not happen.
+  std::expected<void, RemoteFailure> remove_path_or_reason(std::string_view path);
+  // A copy of a text with unsaved changes on this computer, made unless one holds the text already. The
+  // caller holds the text's lock, as for the two below.
+  std::expected<void, RemoteFailure> keep_copy(const OpenFile& file, MemberText& text);
   // A member's text written back through the file when it has unsaved changes, a copy of it kept on
-  // this computer until the IBM i holds it. The caller holds the text's lock.
-  std::expected<void, StoreFailure> write_back(const OpenFile& file, MemberText& text);
+  // this computer until the IBM i holds it.
+  std::expected<void, RemoteFailure> write_back(const OpenFile& file, MemberText& text);
   // The last write-back a text gets; changes it cannot write back are lost, and the user is told.
   void final_write_back(const OpenFile& file, MemberText& text);
   // Every open file still held by WinFsp (or anyone), in registration order.
@@ -196,8 +205,11 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // Runs `write` on each open member's text once, with the first open file that holds it; both locked.
   template <typename Write>
   void for_each_open_member_text(Write write);
-  // After a rename, the moved members' texts are found under their new keys.
-  void rekey_member_texts(std::vector<std::pair<std::string, std::shared_ptr<MemberText>>> moved);
+  // Copies of every open member's text with unsaved changes, made before any of them is written back:
+  // no copy waits for the IBM i's answers to another text's write-back.
+  void keep_copies_of_open_members();
+  // A write that failed part way may have changed the file: the handle takes its size from the IBM i.
+  void refresh_size(OpenFile& file);
   // The path as the drive shows it, below the remote root.
   std::string drive_path(std::string_view path) const;
   // A new size for the file: its text cut or padded with spaces, or the remote file's size set.
@@ -235,9 +247,13 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   VolumeSpace volume_space_;
   std::mutex open_handles_mutex_;
   std::vector<std::weak_ptr<SharedOpenFile>> open_handles_;
-  // The open members' texts by the member's one spelling (object_key); taken before no other lock.
-  std::mutex member_texts_mutex_;
-  std::map<std::string, std::weak_ptr<MemberText>, std::less<>> member_texts_;
+  // What the open handles of one object share, by its one spelling (object_key).
+  SharedStates<MemberText> member_texts_;
+  SharedStates<StreamFile> stream_files_;
+  // Held shared by an open from its lookup until its handle is registered, and exclusively by a rename
+  // from its remote step until the open files have moved: an open under the new path finds the shared
+  // state that the rename moves there. Taken before any other lock.
+  std::shared_mutex renames_;
   RecoveryCopies recovery_copies_;
   std::mutex pipe_shutdown_mutex_;
   std::optional<metadata_pipe::ShutdownSender> pipe_shutdown_;

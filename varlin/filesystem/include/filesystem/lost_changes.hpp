@@ -7,14 +7,24 @@
 
 namespace varlin::filesystem {
 
-// Where the mount tells the user, with or without diagnostic logging, that a file's unsaved changes
-// could not be written back and are gone: one line of text, ended by a line feed. Tests hand in their own.
+// Where the mount tells the user, with or without diagnostic logging, of a change that Windows took for
+// made and the IBM i does not hold: one line of text, ended by a line feed. Tests hand in their own.
 using LostChangesSink = std::function<void(std::string_view line)>;
+
+// A copy on this computer of the text of lost changes: one holding the text as it was last, or only
+// an earlier one.
+struct KeptText {
+  std::string copy;
+  bool current = true;
+};
 
 // "Changes to {path} are lost: {reason}", then where their text is kept, or that it could not be
 // kept, and a line feed.
 std::string lost_changes_line(std::string_view path, std::string_view reason,
-                              const std::optional<std::string>& copy);
+                              const std::optional<KeptText>& kept);
+
+// "{path} was not deleted: {reason}; it is still on the IBM i" and a line feed.
+std::string undeleted_line(std::string_view path, std::string_view reason);
 
 // Writes the line to standard error at once.
 void write_to_standard_error(std::string_view line);

@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,12 +24,29 @@ struct MemberText {
   std::string text;
   std::uint64_t modified = 0;  // seconds since 1970-01-01 UTC
   bool dirty = false;          // the text has changes not yet written back
-  std::size_t handles = 0;     // open handles that have not been closed
+  // The name each open handle was opened under, one for each handle not yet closed.
+  std::multiset<std::string, std::less<>> names;
   // Since the last successful write-back: why the first one failed, and the copy of the text kept on
   // this computer in case the member was left empty or half written.
   std::optional<std::string> first_failure;
   std::optional<std::filesystem::path> recovery_copy;
-  bool copy_is_current = false;  // the copy holds the text of the last failed write-back
+  bool copy_is_current = false;  // the copy holds the text as it is now
+
+  // A write or a new size changed the text.
+  void changed() {
+    dirty = true;
+    copy_is_current = false;
+  }
+};
+
+// The size and time of one stream file, shared by every open handle of the file, whatever spelling
+// opened it, and kept current by the writes, appends and new sizes made through any of them.
+struct StreamFile {
+  std::mutex mutex;
+  bool known = false;  // taken from the entry the first handle found
+  std::uint64_t size = 0;
+  std::uint64_t modified = 0;  // seconds since 1970-01-01 UTC
+  std::size_t handles = 0;     // open handles that have not been closed
 };
 
 // The state of one open handle.
@@ -37,10 +56,15 @@ struct OpenFile {
   std::shared_ptr<MemberText> text;              // a source member's text, while open
   std::optional<std::vector<DirEntry>> listing;  // the snapshot of a directory enumeration
   bool delete_pending = false;
+  std::shared_ptr<StreamFile> stream;  // a stream file's size and time, while open
+  // The member was replaced through this handle while it was open under another name, which may be
+  // the source of a copy onto this one: the text keeps what lies past this handle's size until the
+  // handle is done with it (flush, cleanup, close). Absent when nothing is pending.
+  std::optional<std::uint64_t> replacing_size;
 };
 
 // An open file behind its own lock, shared by WinFsp's file context and the mount's registry. Lock
-// order: the open file, then its member text.
+// order: the open file, then its member text or stream file.
 struct SharedOpenFile {
   explicit SharedOpenFile(OpenFile open_file) : file(std::move(open_file)) {}
 
@@ -50,14 +74,19 @@ struct SharedOpenFile {
 
 using OpenFileRef = std::shared_ptr<SharedOpenFile>;
 
-// Holds the open file's member text, when it has one, and brings the entry's size and time up to date
-// with it; the open file's own lock is held already.
-inline std::unique_lock<std::mutex> lock_text(OpenFile& file) {
-  if (!file.text) return {};
-  std::unique_lock lock(file.text->mutex);
-  file.entry.size = file.text->text.size();
-  file.entry.modified = file.text->modified;
-  return lock;
-}
+// Holds what every handle of the open file shares, its member text or its stream file, while it lives;
+// meanwhile the handle's entry is that shared state: it takes the shared size and time when locked and
+// gives its own back when released. The open file's own lock is held already.
+class SharedStateLock {
+ public:
+  explicit SharedStateLock(OpenFile& file);
+  ~SharedStateLock();
+  SharedStateLock(const SharedStateLock&) = delete;
+  SharedStateLock& operator=(const SharedStateLock&) = delete;
+
+ private:
+  OpenFile& file_;
+  std::unique_lock<std::mutex> lock_;
+};
 
 }  // namespace varlin::filesystem
