@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "copy_name.hpp"
@@ -142,6 +144,66 @@ TEST_F(MemberSaves, AWriteBackWithoutACopyFailsBeforeTheMemberIsTouched) {
   EXPECT_EQ(lines_of("OPSLIB")[0], "PGM");
   EXPECT_THAT(lost_changes_, ElementsAre(AllOf(HasSubstr("could not keep a copy of the text"),
                                                EndsWith("; no copy of their text could be kept\n"))));
+}
+
+// Notepad's save fails at Cleanup and again at Close: the text was copied once, and the line names that
+// copy.
+TEST_F(MemberSaves, ATextWhoseWriteBacksFailIsCopiedOnceAndTheLineNamesThatCopy) {
+  auto member = opened(kHello);
+  write(member, "X", 0);
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  fs_->cleanup(member, 0);
+  const auto copies = recovery_folder.files();
+  ASSERT_THAT(copies, SizeIs(1));
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  fs_->close(std::move(member));
+  EXPECT_EQ(recovery_folder.files(), copies);
+  EXPECT_THAT(lost_changes_, ElementsAre(hello_lost("access denied")));
+}
+
+// The line says the changes are lost and where their text is: nothing the mount does later makes it
+// untrue, though the closed handle lingers (a volume flush that holds it as its Close runs).
+TEST_F(MemberSaves, ChangesToldLostStayLostAndTheirCopyStays) {
+  const auto member = opened(kHello);
+  write(member, "X", 0);
+  host.fail_next(RequestKind::write_file, kAccessDenied);
+  fs_->close(member);
+  ASSERT_THAT(lost_changes_, SizeIs(1));
+  const auto copies = recovery_folder.files();
+  host.clear_requests();
+  EXPECT_TRUE(fs_->flush_volume());
+  EXPECT_THAT(host.requests(), IsEmpty());
+  EXPECT_EQ(recovery_folder.files(), copies);
+  const auto later = opened(kHello);
+  EXPECT_EQ(read_all(later), "") << "the member as the failed write-back left it";
+  fs_->close(later);
+  EXPECT_EQ(recovery_folder.files(), copies);
+}
+
+// Windows ends the process about five seconds after it asked it to stop, however long the IBM i takes
+// to answer the first write-back: by then every changed text must be in a copy. The flush of the volume
+// at a shutdown is no different.
+TEST_F(MemberSaves, EveryChangedTextIsCopiedBeforeTheFirstWriteBackWaitsForTheIbmI) {
+  const std::function<void()> ends[] = {
+      [this] { fs_.reset(); },
+      [this] { static_cast<void>(fs_->flush_volume()); },
+  };
+  for (const auto& end : ends) {
+    remount(std::chrono::seconds(1));
+    std::filesystem::remove_all(recovery_folder.path() / "QSYS.LIB");
+    const auto ops = opened(kHello);
+    const auto dev = opened(kOtherHello);
+    write(ops, "X", 0);
+    write(dev, "Y", 0);
+    host.hang_next(RequestKind::file_description);
+    auto seen = std::async(std::launch::async, [this] {
+      for (int wait = 0; wait < 1000 && host.count(RequestKind::file_description) == 0; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      return recovery_folder.files().size();
+    });
+    end();
+    EXPECT_EQ(seen.get(), 2u) << "copies when the first write-back asked the IBM i";
+  }
 }
 
 // Editor A opens HELLO, editor B opens it too; A saves and closes, then B appends a line and closes.

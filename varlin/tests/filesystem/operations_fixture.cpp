@@ -45,9 +45,15 @@ Listing listing_in(const std::vector<std::byte>& buffer, std::uint32_t bytes) {
 
 void OperationsTest::SetUp() {
   host.with_tree(add_operation_entries);
+  remount(morva::server::kExchangeTimeLimit);
+}
+
+void OperationsTest::remount(std::chrono::milliseconds limit) {
   MountSettings settings = settings_for("/");
   settings.max_file_size = 1000;
+  settings.time_limit = limit;
   settings.lost_changes = [this](std::string_view line) { lost_changes_.emplace_back(line); };
+  fs_.reset();
   auto mounted = IfsFileSystem::connect(std::move(settings));
   ASSERT_TRUE(mounted) << mounted.error().text();
   fs_ = std::move(*mounted);

@@ -1,6 +1,7 @@
 // The WinFsp operations called on a mount's context as WinFsp calls them, against the fake IBM i.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,6 +43,8 @@ Listing listing_in(const std::vector<std::byte>& buffer, std::uint32_t bytes);
 class OperationsTest : public FakeHostMount {
  protected:
   void SetUp() override;
+  // A new mount in place of the fixture's, whose exchanges with the IBM i give up after the limit.
+  void remount(std::chrono::milliseconds limit);
 
   OperationResult<OpenFileRef> open(std::u16string_view path, std::uint32_t options = kNoOptions);
   OpenFileRef opened(std::u16string_view path);

@@ -256,6 +256,38 @@ TEST_F(WriteSide, ADeleteTheIbmIRefusesAtCleanupLeavesTheObjectToBeSeenAgain) {
   EXPECT_EQ(host.count(RequestKind::list_attributes), 2u) << "both asked of the IBM i again";
 }
 
+// Windows was told at SetDelete that the object may go, so a refusal at Cleanup is the user's to hear.
+TEST_F(WriteSide, ADeleteTheIbmIRefusesAtCleanupIsToldWithTheReasonWithoutLogging) {
+  struct Case {
+    std::string name;
+    std::function<void(std::string_view path)> refuse;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"unauthorized",
+       [this](std::string_view) { host.fail_next(RequestKind::delete_directory, kAccessDenied); },
+       "access denied"},
+      {"in use by another job",
+       [this](std::string_view) { host.fail_next(RequestKind::delete_directory, 1); }, "file is in use"},
+      {"filled after SetDelete", [this](std::string_view path) { add_file(std::string(path) + "/late.txt"); },
+       "directory is not empty"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lost_changes_.clear();
+    const std::string path = "/home/dev/" + c.name;
+    const auto directory =
+        opened_directory(path, u"\\home\\dev\\" + std::u16string(c.name.begin(), c.name.end()));
+    ASSERT_TRUE(fs_->set_delete(directory, true));
+    c.refuse(path);
+    fs_->cleanup(directory, kCleanupDelete);
+    fs_->close(directory);
+    EXPECT_TRUE(exists(host, path));
+    EXPECT_THAT(lost_changes_, ElementsAre(AllOf(StartsWith(path + " was not deleted: "), HasSubstr(c.reason),
+                                                 EndsWith("; it is still on the IBM i\n"))));
+  }
+}
+
 TEST_F(WriteSide, ADeleteHappensAtTheCleanupOfTheLastHandleOnly) {
   const auto first = opened(kNotes);
   const auto second = opened(kNotes);
