@@ -195,6 +195,7 @@ TEST_F(MemberSaves, EveryChangedTextIsCopiedBeforeTheFirstWriteBackWaitsForTheIb
     const auto dev = opened(kOtherHello);
     write(ops, "X", 0);
     write(dev, "Y", 0);
+    host.clear_requests();
     host.hang_next(RequestKind::file_description);
     auto seen = std::async(std::launch::async, [this] {
       for (int wait = 0; wait < 1000 && host.count(RequestKind::file_description) == 0; ++wait)
