@@ -78,6 +78,8 @@ asio::awaitable<Result<WrittenRange>> IfsClient::append(std::string path,
   std::string normalized = server::normalize_remote_path(path);
   if (auto allowed = server::ensure_not_root(normalized); !allowed)
     co_return std::unexpected(allowed.error());
+  if (server::is_source_member_path(normalized))
+    co_return fail("native appends are unavailable for QSYS source members");
   const auto opened = co_await open_for_write(normalized, kOpenExisting);
   if (!opened) co_return std::unexpected(opened.error());
 

@@ -3,7 +3,6 @@
 #include <asio/execution_context.hpp>
 #include <asio/experimental/concurrent_channel.hpp>
 #include <asio/io_context.hpp>
-#include <asio/post.hpp>
 #include <asio/this_coro.hpp>
 
 #include <memory>
@@ -26,8 +25,8 @@ struct Liveness {
   bool running = true;
 };
 
-// Lives in a runtime's execution context, which shuts it down before the scheduler: from then on no
-// lookup thread posts to that runtime.
+// Lives in a runtime's execution context, which shuts every service down before it destroys any: from
+// then on no lookup thread reaches anything of that runtime.
 class RuntimeLiveness final : public asio::execution_context::service {
  public:
   static inline asio::execution_context::id id;
@@ -45,15 +44,14 @@ class RuntimeLiveness final : public asio::execution_context::service {
   std::shared_ptr<Liveness> liveness_ = std::make_shared<Liveness>();
 };
 
-// Hands the thread's answer to the runtime while that still runs. The waiter's channel is reached only
-// on the runtime, and only while the waiter keeps it.
-void deliver(Result<Endpoints> answer, const std::shared_ptr<Liveness>& runtime,
-             const asio::any_io_executor& executor, std::weak_ptr<Answer> waiter) {
-  const std::lock_guard lock(runtime->mutex);
-  if (!runtime->running) return;
-  asio::post(executor, [waiter = std::move(waiter), answer = std::move(answer)]() mutable {
-    if (const auto channel = waiter.lock()) channel->try_send(std::error_code(), std::move(answer));
-  });
+// Hands the thread's answer to the waiter while the runtime still runs. The thread holds no executor:
+// it reaches the waiter's channel, which holds one of the runtime's, only under the runtime's lock, and
+// lets go of it there too, so that a channel the thread turns out to own last goes while the runtime
+// stands.
+void deliver(Result<Endpoints> answer, Liveness& runtime, const std::weak_ptr<Answer>& waiter) {
+  const std::lock_guard lock(runtime.mutex);
+  if (!runtime.running) return;
+  if (const auto channel = waiter.lock()) channel->try_send(std::error_code(), std::move(answer));
 }
 
 }  // namespace
@@ -77,11 +75,9 @@ asio::awaitable<Result<Endpoints>> look_up(std::string host, std::uint16_t port,
       asio::use_service<RuntimeLiveness>(asio::query(executor, asio::execution::context)).liveness();
   std::error_code not_started;
   try {
-    // The thread's executor tracks no work, so that it keeps the runtime neither running nor alive.
     std::thread([host = std::move(host), port, lookup = std::move(lookup), runtime,
-                 executor = asio::prefer(executor, asio::execution::outstanding_work.untracked),
-                 waiter = std::weak_ptr(waiter)]() mutable {
-      deliver(lookup(host, port), runtime, executor, std::move(waiter));
+                 waiter = std::weak_ptr(waiter)] {
+      deliver(lookup(host, port), *runtime, waiter);
     }).detach();
   } catch (const std::system_error& error) {
     not_started = error.code();

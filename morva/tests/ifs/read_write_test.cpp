@@ -300,7 +300,7 @@ TEST(Append, ClosesTheFileWhenItsEndLiesBeyondTheLevel) {
             "file offset 4294967296 requires file-service data stream level 16 or newer");
 }
 
-TEST(Append, SendsNothingMoreWhenTheOpenFailsOrThePathIsTheRoot) {
+TEST(Append, SendsNothingMoreWhenTheOpenFailsOrThePathIsTheRootOrASourceMember) {
   struct Case {
     std::string path;
     bool opens;
@@ -309,6 +309,8 @@ TEST(Append, SendsNothingMoreWhenTheOpenFailsOrThePathIsTheRoot) {
   const Case cases[] = {
       {"/missing", true, "file not found for /missing (return code 2)"},
       {" / ", false, "refusing to modify the IFS root directory"},
+      {"/qsys.lib/a.lib/b.file/c.mbr", false, "native appends are unavailable for QSYS source members"},
+      {"QSYS.LIB\\A.LIB\\B.FILE\\C.MBR\\", false, "native appends are unavailable for QSYS source members"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);

@@ -7,6 +7,7 @@
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/io_context.hpp>
+#include <asio/strand.hpp>
 #include <asio/thread_pool.hpp>
 
 #include <chrono>
@@ -71,11 +72,32 @@ class HangingLookup {
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-// A runtime of one kind: it runs the connect to its end and then `meanwhile`, and stops and is destroyed.
+// Where on its runtime the connect runs: on the runtime's own executor or on a strand of it, whose
+// state the runtime owns.
+using Placement = asio::any_io_executor (*)(const asio::any_io_executor& runtime);
+
+asio::any_io_executor directly(const asio::any_io_executor& runtime) {
+  return runtime;
+}
+
+asio::any_io_executor on_a_strand(const asio::any_io_executor& runtime) {
+  return asio::make_strand(runtime);
+}
+
+// Runs the connect, placed on a runtime of one kind, to its end and then `meanwhile`, and stops and
+// destroys the runtime.
+using RunOnRuntime = Result<tcp::socket> (*)(Placement, Connect, const HangingLookup&,
+                                             const std::function<void()>& meanwhile);
+
 struct Runtime {
   std::string kind;
-  std::function<Result<tcp::socket>(Connect, const HangingLookup&, const std::function<void()>& meanwhile)>
-      run;
+  RunOnRuntime run_on;
+  Placement placement;
+
+  Result<tcp::socket> run(Connect connect, const HangingLookup& lookup,
+                          const std::function<void()>& meanwhile) const {
+    return run_on(placement, std::move(connect), lookup, meanwhile);
+  }
 };
 
 // Starts the connect on the runtime; `done` gets its outcome there.
@@ -88,12 +110,12 @@ void start(const asio::any_io_executor& runtime, Connect connect,
   asio::co_spawn(runtime, connect_and_report(std::move(connect), std::move(done)), asio::detached);
 }
 
-Result<tcp::socket> on_thread_pool(Connect connect, const HangingLookup& lookup,
+Result<tcp::socket> on_thread_pool(Placement placement, Connect connect, const HangingLookup& lookup,
                                    const std::function<void()>& meanwhile) {
   asio::thread_pool pool(2);
   std::promise<Result<tcp::socket>> outcome;
   auto connected = outcome.get_future();
-  start(pool.get_executor(), std::move(connect),
+  start(placement(pool.get_executor()), std::move(connect),
         [&outcome](Result<tcp::socket> result) { outcome.set_value(std::move(result)); });
   auto result = connected.get();
   EXPECT_FALSE(lookup.returned()) << "the connect ended while the lookup still hung";
@@ -103,11 +125,11 @@ Result<tcp::socket> on_thread_pool(Connect connect, const HangingLookup& lookup,
   return result;
 }
 
-Result<tcp::socket> on_io_context(Connect connect, const HangingLookup& lookup,
+Result<tcp::socket> on_io_context(Placement placement, Connect connect, const HangingLookup& lookup,
                                   const std::function<void()>& meanwhile) {
   asio::io_context io;
   std::optional<Result<tcp::socket>> outcome;
-  start(io.get_executor(), std::move(connect),
+  start(placement(io.get_executor()), std::move(connect),
         [&outcome](Result<tcp::socket> result) { outcome.emplace(std::move(result)); });
   io.run();  // until nothing is left to do
   EXPECT_FALSE(lookup.returned())
@@ -119,7 +141,12 @@ Result<tcp::socket> on_io_context(Connect connect, const HangingLookup& lookup,
   return std::move(*outcome);
 }
 
-const Runtime kRuntimes[] = {{"thread pool, as the mount's", on_thread_pool}, {"io_context", on_io_context}};
+const Runtime kRuntimes[] = {
+    {"thread pool, as the mount's", on_thread_pool, directly},
+    {"strand of a thread pool", on_thread_pool, on_a_strand},
+    {"io_context", on_io_context, directly},
+    {"strand of an io_context", on_io_context, on_a_strand},
+};
 
 void expect_timed_out(const Result<tcp::socket>& connected) {
   ASSERT_FALSE(connected);
