@@ -37,9 +37,14 @@ std::optional<std::unexpected<MetadataError>> refuse_overlong(std::initializer_l
   return invalid(fmt::format("IBM i name {} is longer than 10 characters", *overlong));
 }
 
-std::unexpected<MetadataError> report_metadata_unavailable(std::string_view error, std::string_view path) {
-  morva::log::debug(kLogTarget, "IBM i member metadata is unavailable", {{"error", error}, {"path", path}});
-  return std::unexpected(MetadataError{MetadataError::ConnectionLost{}});
+// A program call that the IBM i answered with failure says nothing of the connection.
+std::unexpected<MetadataError> report_metadata_unavailable(const morva::Error& error, std::string_view path) {
+  morva::log::debug(kLogTarget, "IBM i member metadata is unavailable",
+                    {{"error", error.text()}, {"path", path}});
+  if (!error.program_return_code()) return std::unexpected(MetadataError{MetadataError::ConnectionLost{}});
+  std::string message = fmt::format("IBM i refused the description of {}", path);
+  if (!error.text().empty()) message += fmt::format(": {}", error.text());
+  return std::unexpected(MetadataError{MetadataError::DescriptionRefused{std::move(message)}});
 }
 
 struct MemberDescriptions {
@@ -78,9 +83,9 @@ asio::awaitable<morva::Result<morva::command::ObjectDescription>> describe_objec
 asio::awaitable<Outcome> member_properties(std::string path, QsysMemberPath member, PipeState state) {
   if (auto refused = refuse_overlong({member.library, member.file, member.member})) co_return *refused;
   auto described = co_await filesystem::run_to_completion(describe_member(state.command, member));
-  if (!described) co_return report_metadata_unavailable(described.error().text(), path);
+  if (!described) co_return report_metadata_unavailable(described.error(), path);
   auto ccsid = co_await filesystem::run_to_completion(fetch_member_ccsid(state.ifs, member.path));
-  if (!ccsid) co_return report_metadata_unavailable(ccsid.error().text(), path);
+  if (!ccsid) co_return report_metadata_unavailable(ccsid.error(), path);
   co_return MetadataResult{.path = std::move(path),
                            .properties = {FileProperties::Member{
                                .path = std::move(member.path),
@@ -97,7 +102,7 @@ asio::awaitable<Outcome> member_properties(std::string path, QsysMemberPath memb
 asio::awaitable<Outcome> typed_object_properties(std::string path, QsysObjectPath object, PipeState state) {
   if (auto refused = refuse_overlong({object.library, object.object})) co_return *refused;
   auto described = co_await filesystem::run_to_completion(describe_object(state.command, std::move(object)));
-  if (!described) co_return report_metadata_unavailable(described.error().text(), path);
+  if (!described) co_return report_metadata_unavailable(described.error(), path);
   // The path as the IBM i names the object, whatever case the request used.
   std::string object_path =
       fmt::format("/QSYS.LIB/{}.LIB/{}.{}", described->library, described->object, described->object_type);

@@ -35,6 +35,8 @@ asio::awaitable<std::string> MetadataReplier::reply(morva::Result<std::string> r
                                 .error = std::nullopt};
   } else if (auto* invalid = std::get_if<MetadataError::Invalid>(&found.error().reason)) {
     response = invalid_request(std::move(invalid->message));
+  } else if (auto* refused = std::get_if<MetadataError::DescriptionRefused>(&found.error().reason)) {
+    response = connection_lost_response(mount_id_, std::move(refused->message));
   } else {
     response = connection_lost_response(mount_id_);
   }

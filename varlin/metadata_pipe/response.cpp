@@ -1,5 +1,7 @@
 #include "metadata_pipe/response.hpp"
 
+#include <utility>
+
 #include "metadata_pipe/pipe_name.hpp"
 
 namespace varlin::metadata_pipe {
@@ -12,14 +14,14 @@ std::string_view response_code_text(ResponseCode code) {
   return "invalidRequest";
 }
 
-MetadataResponse connection_lost_response(std::uint32_t mount_id) {
+MetadataResponse connection_lost_response(std::uint32_t mount_id, std::string message) {
   return MetadataResponse{
       .version = kProtocolVersion,
       .mount_id = mount_id_text(mount_id),
       .ok = false,
       .result = std::nullopt,
       .code = ResponseCode::connection_lost,
-      .error = std::string(kConnectionLostMessage),
+      .error = std::move(message),
   };
 }
 

@@ -81,7 +81,7 @@ Answer FileConversation::list(const std::string& pattern) const {
     if (!found.parent) return failure(kPathNotFound);
     if (found.denied) return failure(kAccessDenied);
     if (!found.node) return failure(kFileNotFound);
-    return {{entry_reply(*found.node, found.name, kMore, attributes), return_code_reply(kNoMoreFiles)}};
+    return {{entry_reply(*found.node, found.node->name, kMore, attributes), return_code_reply(kNoMoreFiles)}};
   }
   const Lookup directory = tree.lookup(slash == std::string::npos ? std::string() : pattern.substr(0, slash));
   if (!directory.node || !directory.node->is_directory()) return failure(kPathNotFound);

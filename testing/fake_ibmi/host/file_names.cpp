@@ -76,6 +76,8 @@ Bytes FileConversation::rename(const std::string& from, const std::string& to, b
   if (moves && (tree.is_qsys_directory(*source.parent) || tree.is_qsys_directory(destination)))
     return return_code_reply(kRequestDenied);
   if (node.holds(destination)) return return_code_reply(kInvalidRequest);
+  // The name as the request spells it: a target that is the source itself, by the case rules, only
+  // changes its spelling.
   const auto new_name = tree.name_for(destination, node, target.name);
   if (!new_name) return return_code_reply(kInvalidPathName);
   if (in_use(node)) return return_code_reply(kFileInUse);

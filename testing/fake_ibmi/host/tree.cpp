@@ -184,7 +184,12 @@ IfsTree::IfsTree()
 }
 
 Lookup IfsTree::lookup(std::string_view path) const {
-  std::vector<std::shared_ptr<Node>> trail{root_};
+  // Each node on the way with the component that named it.
+  struct Step {
+    std::shared_ptr<Node> node;
+    std::string_view written;
+  };
+  std::vector<Step> trail{{root_, {}}};
   bool denied = false;
   const auto parts = components(path);
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -193,7 +198,7 @@ Lookup IfsTree::lookup(std::string_view path) const {
       if (part == ".." && trail.size() > 1) trail.pop_back();
       continue;
     }
-    const std::shared_ptr<Node> directory = trail.back();
+    const std::shared_ptr<Node> directory = trail.back().node;
     if (!directory->is_directory()) return {.name = std::string(part), .denied = denied};
     denied = denied || directory->access_denied;
     auto node = directory->child(part);
@@ -201,12 +206,12 @@ Lookup IfsTree::lookup(std::string_view path) const {
       const bool last = i + 1 == parts.size();
       return {.parent = last ? directory : nullptr, .name = std::string(part), .denied = denied};
     }
-    trail.push_back(std::move(node));
+    trail.push_back({std::move(node), part});
   }
   const bool is_root = trail.size() == 1;
-  return {.parent = is_root ? root_ : trail[trail.size() - 2],
-          .node = trail.back(),
-          .name = is_root ? std::string() : trail.back()->name,
+  return {.parent = is_root ? root_ : trail[trail.size() - 2].node,
+          .node = trail.back().node,
+          .name = std::string(trail.back().written),
           .denied = denied};
 }
 

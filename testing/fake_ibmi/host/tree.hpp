@@ -94,7 +94,7 @@ struct Node {
 struct Lookup {
   std::shared_ptr<Node> parent{};  // empty when a component before the last is missing or not a directory
   std::shared_ptr<Node> node{};    // empty when the last component is missing
-  std::string name{};              // the last component as written
+  std::string name{};              // the last component as written, which may differ in case from the node's
   bool denied = false;             // a directory on the way may not be searched
 };
 

@@ -147,5 +147,48 @@ TEST_F(FakeFileContent, MakesDeletesAndRenamesEntries) {
   EXPECT_EQ(home->size(), 1u);  // only empty/ is left
 }
 
+// Outside /QOpenSys a rename to another case of the name finds the source itself as its target.
+TEST(FakeRenames, ToAnotherCaseOfTheNameTakeTheNewSpelling) {
+  struct Case {
+    std::string folder;
+    std::string from;
+    std::string to;
+    bool replace;
+    std::string error;                // a phrase of the error, or empty
+    std::vector<std::string> listed;  // the folder afterwards
+  };
+  const std::string home = "/home/tester";
+  const std::string members = "/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE";  // whose names are upper case
+  const std::string qopensys = "/QOpenSys/dev";
+  const Case cases[] = {
+      {home, "notes.txt", "Notes.txt", false, "", {"data.bin", "empty", "Notes.txt"}},
+      {home, "notes.txt", "NOTES.TXT", true, "", {"data.bin", "empty", "NOTES.TXT"}},
+      {home, "empty", "Empty", false, "", {"data.bin", "Empty", "notes.txt"}},
+      {members, "EMPTY.MBR", "empty.mbr", false, "", {"EMPTY.MBR", "HELLO.MBR"}},
+      {qopensys, "b.txt", "B.txt", false, "", {"a.txt", "A.txt", "B.txt"}},
+      {qopensys, "a.txt", "A.txt", false, "path already exists", {"a.txt", "A.txt", "b.txt"}},
+      {qopensys, "a.txt", "A.txt", true, "", {"A.txt", "b.txt"}},
+  };
+  for (const Case& c : cases) {
+    const std::string from = c.folder + "/" + c.from;
+    const std::string to = c.folder + "/" + c.to;
+    SCOPED_TRACE(from + " to " + to + (c.replace ? ", replacing" : ""));
+    IfsTree tree = test_tree();
+    tree.add_file("/QOpenSys/dev/a.txt", "lower").add_file("/QOpenSys/dev/A.txt", "upper");
+    tree.add_file("/QOpenSys/dev/b.txt", "b");
+    HostSession session(std::move(tree));
+    ASSERT_TRUE(session.connect());
+    const auto bytes_at = [&](const std::string& path) {
+      return session.host().with_tree([&](const IfsTree& t) { return t.file_bytes(path); });
+    };
+    const auto content = bytes_at(from);
+    expect_outcome(session.run(session.ifs().rename(from, to, c.replace)), c.error);
+    const auto folder = session.run(session.ifs().list_directory(c.folder));
+    ASSERT_TRUE(folder) << folder.error().text();
+    EXPECT_EQ(names(*folder), c.listed);
+    EXPECT_EQ(bytes_at(c.error.empty() ? to : from), content) << "the content stays with the file";
+  }
+}
+
 }  // namespace
 }  // namespace fake_ibmi::testing

@@ -30,6 +30,12 @@ morva::Result<void> HostSession::connect(std::string_view user, std::string_view
   return {};
 }
 
+std::vector<std::string> names(const std::vector<morva::ifs::IfsEntry>& entries) {
+  std::vector<std::string> result;
+  for (const morva::ifs::IfsEntry& entry : entries) result.push_back(entry.name);
+  return result;
+}
+
 void run_steps(HostSession& session, std::span<const ClientStep> steps) {
   for (const ClientStep& step : steps) {
     SCOPED_TRACE(step.what);

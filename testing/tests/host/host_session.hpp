@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fake_ibmi/host/fake_host.hpp"
 #include "fake_ibmi/host/test_tree.hpp"
@@ -48,6 +49,9 @@ void expect_outcome(const morva::Result<T>& result, std::string_view error) {
     EXPECT_THAT(result.error().text(), ::testing::HasSubstr(std::string(error)));
   }
 }
+
+// The names of a listing, in its order.
+std::vector<std::string> names(const std::vector<morva::ifs::IfsEntry>& entries);
 
 class HostSession;
 

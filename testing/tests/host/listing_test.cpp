@@ -11,12 +11,6 @@ using morva::ifs::kDirectoryKind;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-std::vector<std::string> names(const std::vector<IfsEntry>& entries) {
-  std::vector<std::string> result;
-  for (const IfsEntry& entry : entries) result.push_back(entry.name);
-  return result;
-}
-
 using FakeFileService = ConnectedHost;
 
 TEST_F(FakeFileService, AgreesOnTheConnection) {

@@ -10,7 +10,9 @@
 namespace varlin::filesystem {
 namespace {
 
+using ::testing::Contains;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 // Latin-1 text of 24 bytes.
 constexpr std::string_view kLatin1Text = "Gr\xFC\xDF Gott, sch\xF6ne Welt!\n";
@@ -96,6 +98,39 @@ TEST_F(NameCase, AMemberOpenedByItsMbrPathIsSavedIntoItsSourceFileRenamedByItsDi
       [](const fake_ibmi::IfsTree& tree) { return tree.member_lines("OPSLIB", "QNEWSRC", "HELLO"); });
   EXPECT_EQ(lines, (std::vector<std::string>{"XGM", "SNDPGMMSG MSG('Hej')", "ENDPGM"}));
   EXPECT_THAT(lost_changes_, IsEmpty());
+}
+
+// Outside /QOpenSys the IBM i finds the file itself under the new spelling; inside, that is another name.
+TEST_F(NameCase, ExplorerChangingTheCaseOfAFileNameShowsTheNewSpellingToAnEditorStillHoldingIt) {
+  struct Case {
+    std::u16string folder;
+    std::u16string old_name;
+    std::u16string new_name;
+    std::string new_path;
+    std::string content;
+  };
+  const Case cases[] = {
+      {u"\\home\\dev", u"notes.txt", u"Notes.txt", "/home/dev/Notes.txt", "0123456789"},
+      {u"\\QOpenSys\\dev\\proj", u"a.txt", u"A.txt", "/QOpenSys/dev/proj/A.txt", "proj\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.new_path);
+    const auto editor = opened(c.folder + u"\\" + c.old_name);
+    const auto folder = opened(c.folder);
+    EXPECT_THAT(list(folder).names, Contains(c.old_name));
+
+    const auto explorer = opened(c.folder + u"\\" + c.old_name);
+    ASSERT_TRUE(fs_->rename(explorer, name(c.folder + u"\\" + c.new_name), false));
+    fs_->cleanup(explorer, 0);
+    fs_->close(explorer);
+
+    const auto names = list(folder).names;
+    EXPECT_THAT(names, Contains(c.new_name));
+    EXPECT_THAT(names, Not(Contains(c.old_name)));
+    EXPECT_EQ(read_all(editor), c.content);
+    EXPECT_EQ(write(editor, "X", c.content.size()), 1u);
+    EXPECT_EQ(file_text(host, c.new_path), c.content + "X");
+  }
 }
 
 TEST_F(NameCase, InQOpenSysNamesThatDifferInCaseStayApart) {

@@ -48,6 +48,10 @@ constexpr auto kWaitLimit = 10s;
 constexpr std::string_view kHello = "QSYS.LIB/DEVLIB.LIB/QCLSRC/HELLO.clp";
 const Outcome kConnectionLost = std::unexpected(MetadataError{MetadataError::ConnectionLost{}});
 
+Outcome refused(std::string message) {
+  return std::unexpected(MetadataError{MetadataError::DescriptionRefused{std::move(message)}});
+}
+
 std::string request_line(std::string_view path) {
   return nlohmann::json{{"version", 1}, {"method", "getFileProperties"}, {"path", path}}.dump() + "\n";
 }
@@ -264,37 +268,56 @@ TEST_F(FilePropertiesOnHost, KeepsAnAnswerThatAListingOfItsDirectoryRenews) {
   EXPECT_THAT(host.requests(), IsEmpty());
 }
 
+// A description the IBM i refuses is told apart from a lost connection by the message only.
 TEST_F(FilePropertiesOnHost, GivesConnectionLostAndStoresNothingWhenTheIbmiFails) {
   struct Case {
     std::string what;
     std::function<void(FakeHost&)> arrange;
     std::string path;
     std::string error;  // a phrase of the event's error
+    Outcome outcome;
   };
   const auto nothing = [](FakeHost&) {};
+  const std::string hello_refused = "IBM i refused the description of /" + std::string(kHello);
   const Case cases[] = {
       {"member description refused",
        [](FakeHost& h) { h.fail_next(RequestKind::member_description, 0x0501); }, std::string(kHello),
-       "retrieve member description failed with 0x0501"},
+       "retrieve member description failed with 0x0501",
+       refused(hello_refused + ": retrieve member description failed with 0x0501")},
       {"file description refused", [](FakeHost& h) { h.fail_next(RequestKind::file_description, 0x0501); },
-       std::string(kHello), "retrieve file description failed with 0x0501"},
+       std::string(kHello), "retrieve file description failed with 0x0501",
+       refused(hello_refused + ": retrieve file description failed with 0x0501")},
       {"member of a data file", nothing, "QSYS.LIB/DEVLIB.LIB/CUSTOMERS.FILE/CUSTOMERS.MBR",
-       "database file is not a source physical file"},
+       "database file is not a source physical file", kConnectionLost},
       {"missing member", nothing, "QSYS.LIB/DEVLIB.LIB/QCLSRC/NONE.clp",
-       "retrieve member description failed with 0x0500"},
+       "retrieve member description failed with 0x0500",
+       refused("IBM i refused the description of /QSYS.LIB/DEVLIB.LIB/QCLSRC/NONE.clp: "
+               "retrieve member description failed with 0x0500")},
       {"CCSID lookup refused", [](FakeHost& h) { h.fail_next(RequestKind::open_file, 5); },
-       std::string(kHello), "access denied"},
+       std::string(kHello), "access denied", kConnectionLost},
       {"object description refused",
        [](FakeHost& h) { h.fail_next(RequestKind::object_description, 0x0501); },
-       "QSYS.LIB/DEVLIB.LIB/HELLO.PGM", "retrieve object description failed with 0x0501"},
+       "QSYS.LIB/DEVLIB.LIB/HELLO.PGM", "retrieve object description failed with 0x0501",
+       refused("IBM i refused the description of /QSYS.LIB/DEVLIB.LIB/HELLO.PGM: "
+               "retrieve object description failed with 0x0501")},
+      {"object not authorized",
+       [](FakeHost& h) {
+         h.with_tree(
+             [](fake_ibmi::IfsTree& tree) { tree.deny_access("/QSYS.LIB/DEVLIB.LIB/SETTINGS.DTAARA"); });
+       },
+       "qsys.lib/devlib/settings.dtaara", "retrieve object description failed with 0x0500",
+       refused("IBM i refused the description of /qsys.lib/devlib/settings.dtaara: "
+               "retrieve object description failed with 0x0500")},
       {"missing object", nothing, "QSYS.LIB/DEVLIB.LIB/NONE.PGM",
-       "retrieve object description failed with 0x0500"},
+       "retrieve object description failed with 0x0500",
+       refused("IBM i refused the description of /QSYS.LIB/DEVLIB.LIB/NONE.PGM: "
+               "retrieve object description failed with 0x0500")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     CapturedEvents events;
     c.arrange(host);
-    EXPECT_EQ(ask(c.path), kConnectionLost);
+    EXPECT_EQ(ask(c.path), c.outcome);
     const std::string path = "/" + c.path;
     EXPECT_THAT(events.lines(), Contains(AllOf(StartsWith("IBM i member metadata is unavailable error="),
                                                HasSubstr(c.error), EndsWith(" path=" + path))));
@@ -303,6 +326,11 @@ TEST_F(FilePropertiesOnHost, GivesConnectionLostAndStoresNothingWhenTheIbmiFails
   host.clear_requests();
   EXPECT_TRUE(ask(kHello)) << "the connections still serve";
   EXPECT_THAT(host.requests(), Not(IsEmpty())) << "no failure was kept";
+}
+
+TEST_F(FilePropertiesOnHost, GivesConnectionLostWhenTheIbmiDropsTheConnection) {
+  host.drop_next(RequestKind::object_description);
+  EXPECT_EQ(ask("QSYS.LIB/DEVLIB.LIB/HELLO.PGM"), kConnectionLost);
 }
 
 TEST_F(FilePropertiesOnHost, GivesConnectionLostWhenTheIbmiStopsAnswering) {

@@ -44,6 +44,11 @@ TEST(MetadataReplier, Replies) {
        Lookup(std::unexpected(MetadataError{MetadataError::ConnectionLost{}})),
        R"({"version":1,"mountId":"0000002A","ok":false,"code":"connectionLost",)"
        R"("error":"IBM i metadata is not available; the connection was lost"})"},
+      {"description refused", std::string("line\n"),
+       Lookup(std::unexpected(MetadataError{
+           MetadataError::DescriptionRefused{"IBM i refused the description of /QSYS.LIB/L.LIB/X.PGM"}})),
+       R"({"version":1,"mountId":"0000002A","ok":false,"code":"connectionLost",)"
+       R"("error":"IBM i refused the description of /QSYS.LIB/L.LIB/X.PGM"})"},
   };
   for (const auto& c : cases) {
     std::optional<std::string> asked;

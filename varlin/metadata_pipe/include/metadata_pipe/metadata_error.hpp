@@ -5,7 +5,8 @@
 
 namespace varlin::metadata_pipe {
 
-// Why a request got no properties: a request the server refuses, or an IBM i that did not answer.
+// Why a request got no properties: a request the server refuses, an IBM i that did not answer, or one
+// that answered with a refusal to describe the object.
 struct MetadataError {
   struct Invalid {
     std::string message;
@@ -14,8 +15,12 @@ struct MetadataError {
   struct ConnectionLost {
     friend bool operator==(const ConnectionLost&, const ConnectionLost&) = default;
   };
+  struct DescriptionRefused {
+    std::string message;
+    friend bool operator==(const DescriptionRefused&, const DescriptionRefused&) = default;
+  };
 
-  std::variant<Invalid, ConnectionLost> reason;
+  std::variant<Invalid, ConnectionLost, DescriptionRefused> reason;
 
   friend bool operator==(const MetadataError&, const MetadataError&) = default;
 };

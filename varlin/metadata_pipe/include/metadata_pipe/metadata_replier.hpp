@@ -18,7 +18,8 @@ using PropertiesLookup =
     std::function<asio::awaitable<std::expected<MetadataResult, MetadataError>>(std::string request_line)>;
 
 // Turns a connection's request into the mount's reply line: a request that could not be read and a
-// refused request become "invalidRequest", an IBM i failure "connectionLost".
+// refused request become "invalidRequest", an IBM i failure "connectionLost", with a message that
+// tells a refused description from a lost connection.
 class MetadataReplier final : public RequestHandler {
  public:
   MetadataReplier(std::uint32_t mount_id, PropertiesLookup lookup);

@@ -29,8 +29,10 @@ struct MetadataResponse {
 
 std::string_view response_code_text(ResponseCode code);
 
-// The reply to a request whose metadata could not be fetched from the IBM i.
-MetadataResponse connection_lost_response(std::uint32_t mount_id);
+// The reply to a request whose metadata could not be fetched from the IBM i. Its code is the same
+// whatever the message, so a client does not repeat the request.
+MetadataResponse connection_lost_response(std::uint32_t mount_id,
+                                          std::string message = std::string(kConnectionLostMessage));
 
 // Append the compact JSON text of the value to out; absent fields are left out.
 void write_response(const MetadataResponse& response, std::string& out);
