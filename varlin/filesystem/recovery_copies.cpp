@@ -1,6 +1,5 @@
 #include "filesystem/recovery_copies.hpp"
 
-#include <fmt/chrono.h>
 #include <fmt/format.h>
 
 #include <chrono>
@@ -21,11 +20,17 @@ fs::path path_of_utf8(std::string_view text) {
   return fs::path(std::u8string(text.begin(), text.end()));
 }
 
-// "2026-05-01T08-09-10.123456Z": sortable, and without the ':' a Windows name cannot hold.
+// "2026-05-01T08-09-10.123456Z" in UTC: sortable, and without the ':' a Windows name cannot hold.
 std::string time_stamp() {
-  const auto now = std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
-  const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
-  return fmt::format("{:%Y-%m-%dT%H-%M-%S}.{:06}Z", seconds, (now - seconds).count());
+  using namespace std::chrono;
+  const auto now = time_point_cast<microseconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date(day);
+  const hh_mm_ss time(now - day);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}-{:02}-{:02}.{:06}Z", static_cast<int>(date.year()),
+                     static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                     time.hours().count(), time.minutes().count(), time.seconds().count(),
+                     time.subseconds().count());
 }
 
 // "HELLO.clp" made at a time is "HELLO.{time}.clp"; the second copy within the same microsecond gets
