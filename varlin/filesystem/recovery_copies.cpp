@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "filesystem/status.hpp"
+#include "filesystem/windows_name.hpp"
 #include "morva/log.hpp"
 
 namespace varlin::filesystem {
@@ -31,6 +32,14 @@ std::string time_stamp() {
                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
                      time.hours().count(), time.minutes().count(), time.seconds().count(),
                      time.subseconds().count());
+}
+
+// The drive path's names as a path below the folder, each a name Windows makes a file or folder of.
+fs::path relative_copy_path(std::string_view drive_path) {
+  fs::path relative;
+  for (auto piece : std::views::split(drive_path, '/'))
+    if (!piece.empty()) relative /= path_of_utf8(windows_name(std::string_view(piece.begin(), piece.end())));
+  return relative;
 }
 
 // "HELLO.clp" made at a time is "HELLO.{time}.clp"; the second copy within the same microsecond gets
@@ -57,9 +66,7 @@ std::unexpected<morva::Error> not_kept(std::string_view drive_path, const fs::pa
 }  // namespace
 
 morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::string_view text) const {
-  fs::path relative;
-  for (auto piece : std::views::split(drive_path, '/'))
-    if (!piece.empty()) relative /= path_of_utf8(std::string_view(piece.begin(), piece.end()));
+  const fs::path relative = relative_copy_path(drive_path);
   const fs::path directory = (folder_ / relative).parent_path();
   std::error_code error;
   fs::create_directories(directory, error);
@@ -99,11 +106,7 @@ std::size_t RecoveryCopies::count() const {
 }
 
 fs::path recovery_folder(std::string_view local_app_data, std::string_view host) {
-  std::string name(host);
-  for (char& character : name)
-    if (static_cast<unsigned char>(character) < 0x20 || std::string_view("<>:\"/\\|?*").contains(character))
-      character = '_';
-  if (name.empty() || name == "." || name == "..") name.assign(1, '_');
+  const std::string name = host.empty() ? "_" : windows_name(host);
   return path_of_utf8(local_app_data) / "varlin" / "unsaved" / path_of_utf8(name);
 }
 

@@ -10,8 +10,9 @@
 namespace varlin::filesystem {
 
 // Copies of members' texts kept on this computer while a write-back can leave a member empty or half
-// written on the IBM i. A copy lies at the file's path on the drive below the folder, with the time it
-// was made in its name, so an earlier copy is never replaced.
+// written on the IBM i. A copy lies at the file's path on the drive below the folder, each name spelled
+// as windows_name() spells it, with the time it was made (UTC) in its name, so an earlier copy is never
+// replaced.
 class RecoveryCopies {
  public:
   explicit RecoveryCopies(std::filesystem::path folder) : folder_(std::move(folder)) {}
@@ -30,8 +31,8 @@ class RecoveryCopies {
   std::filesystem::path folder_;
 };
 
-// "{local_app_data}\varlin\unsaved\{host}", the host's characters that a Windows name cannot hold
-// replaced by '_'.
+// "{local_app_data}\varlin\unsaved\{host}", the host spelled as windows_name() spells it ("_" for no
+// host).
 std::filesystem::path recovery_folder(std::string_view local_app_data, std::string_view host);
 
 // A local path as UTF-8 text, for messages.
