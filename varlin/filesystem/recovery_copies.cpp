@@ -3,10 +3,10 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <fstream>
 #include <ranges>
 #include <system_error>
 
+#include "filesystem/durable_file.hpp"
 #include "filesystem/status.hpp"
 #include "filesystem/windows_name.hpp"
 #include "morva/log.hpp"
@@ -42,25 +42,20 @@ fs::path relative_copy_path(std::string_view drive_path) {
   return relative;
 }
 
-// "HELLO.clp" made at a time is "HELLO.{time}.clp"; the second copy within the same microsecond gets
-// "-2" after the time, and so on.
-fs::path new_copy_path(const fs::path& directory, const fs::path& name) {
+// "HELLO.clp" made at a time is "HELLO.{time}.clp"; when a copy made within the same microsecond holds
+// that name, "-2" follows the time, and so on.
+std::expected<fs::path, std::error_code> write_new_copy(const fs::path& directory, const fs::path& name,
+                                                        std::string_view text) {
   const std::string stamp = time_stamp();
   for (int attempt = 1;; ++attempt) {
     const std::string suffix = attempt == 1 ? stamp : fmt::format("{}-{}", stamp, attempt);
     fs::path candidate = directory / name.stem();
     candidate += path_of_utf8("." + suffix);
     candidate += name.extension();
-    std::error_code error;
-    if (!fs::exists(candidate, error)) return candidate;
+    auto written = write_new_file_durably(candidate, text);
+    if (written) return candidate;
+    if (written.error() != std::errc::file_exists) return std::unexpected(written.error());
   }
-}
-
-std::unexpected<morva::Error> not_kept(std::string_view drive_path, const fs::path& copy,
-                                       std::string_view why) {
-  return std::unexpected(morva::Error::io(
-      morva::IoErrorKind::other,
-      fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path, utf8_of(copy), why)));
 }
 
 }  // namespace
@@ -70,17 +65,14 @@ morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::s
   const fs::path directory = (folder_ / relative).parent_path();
   std::error_code error;
   fs::create_directories(directory, error);
-  if (error) return not_kept(drive_path, directory, error.message());
-
-  const fs::path copy = new_copy_path(directory, relative.filename());
-  std::ofstream out(copy, std::ios::binary);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) {
-    fs::remove(copy, error);
-    return not_kept(drive_path, copy, "the file could not be written");
+  if (!error) {
+    auto copy = write_new_copy(directory, relative.filename(), text);
+    if (copy) return std::move(*copy);
+    error = copy.error();
   }
-  return copy;
+  return std::unexpected(morva::Error::io(
+      morva::IoErrorKind::other, fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path,
+                                             utf8_of(directory), error.message())));
 }
 
 void RecoveryCopies::discard(const fs::path& copy) const {

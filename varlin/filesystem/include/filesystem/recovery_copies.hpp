@@ -19,7 +19,8 @@ class RecoveryCopies {
 
   const std::filesystem::path& folder() const { return folder_; }
 
-  // Writes the text, exactly, to a new copy for the drive path ("QSYS.LIB/MYLIB.LIB/QCLSRC/HELLO.clp").
+  // Writes the text, exactly, to a new copy for the drive path ("QSYS.LIB/MYLIB.LIB/QCLSRC/HELLO.clp"),
+  // on the disk itself once it returns.
   morva::Result<std::filesystem::path> keep(std::string_view drive_path, std::string_view text) const;
   // Removes a copy whose text the IBM i holds now, and the folders it leaves empty; a copy that cannot
   // go is only logged.
