@@ -17,6 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// How often a keep makes its folders again when they vanish before its copy is in them.
+constexpr int kFolderAttempts = 16;
+
 fs::path path_of_utf8(std::string_view text) {
   return fs::path(std::u8string(text.begin(), text.end()));
 }
@@ -63,12 +66,17 @@ std::expected<fs::path, std::error_code> write_new_copy(const fs::path& director
 morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::string_view text) const {
   const fs::path relative = relative_copy_path(drive_path);
   const fs::path directory = (folder_ / relative).parent_path();
+  std::lock_guard lock(*folders_lock_);
   std::error_code error;
-  fs::create_directories(directory, error);
-  if (!error) {
-    auto copy = write_new_copy(directory, relative.filename(), text);
-    if (copy) return std::move(*copy);
-    error = copy.error();
+  for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+    fs::create_directories(directory, error);
+    if (!error) {
+      auto copy = write_new_copy(directory, relative.filename(), text);
+      if (copy) return std::move(*copy);
+      error = copy.error();
+    }
+    // Another mount of the host removed the folders, left empty by its discard, before the copy was in them.
+    if (error != std::errc::no_such_file_or_directory) break;
   }
   return std::unexpected(morva::Error::io(
       morva::IoErrorKind::other, fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path,
@@ -76,6 +84,7 @@ morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::s
 }
 
 void RecoveryCopies::discard(const fs::path& copy) const {
+  std::lock_guard lock(*folders_lock_);
   std::error_code error;
   if (fs::remove(copy, error); error) {
     morva::log::warn(kLogTarget, "could not remove a copy of a saved text",

@@ -47,7 +47,10 @@ void OperationsTest::SetUp() {
   host.with_tree(add_operation_entries);
   MountSettings settings = settings_for("/");
   settings.max_file_size = 1000;
-  settings.lost_changes = [this](std::string_view line) { lost_changes_.emplace_back(line); };
+  settings.lost_changes = [this](std::string_view line) {
+    std::lock_guard lock(lost_changes_lock_);
+    lost_changes_.emplace_back(line);
+  };
   auto mounted = IfsFileSystem::connect(std::move(settings));
   ASSERT_TRUE(mounted) << mounted.error().text();
   fs_ = std::move(*mounted);

@@ -5,8 +5,11 @@
 #include <fmt/format.h>
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "copy_name.hpp"
 #include "temporary_folder.hpp"
@@ -134,6 +137,40 @@ TEST(RecoveryCopies, EveryNameGivesAReadableFileBelowTheHostsFolder) {
       SCOPED_TRACE(fmt::format("host {}, {}", pieces[0], drive_path));
       expect_readable_copy(pieces[0], drive_path);
     }
+  }
+}
+
+// Saves of two members of one source file, by one mount or by two mounts of one host, keep and discard
+// their copies in one folder at the same time; a discard takes away the folders it leaves empty.
+TEST(RecoveryCopies, KeepsAndDiscardsAtOnceInOneFolderAllSucceed) {
+  constexpr int kRounds = 100;
+  const TemporaryFolder folder;
+  const RecoveryCopies one_mount(folder.path());
+  const RecoveryCopies other_mount(folder.path());
+  const struct {
+    std::string_view what;
+    const RecoveryCopies& first;
+    const RecoveryCopies& second;
+  } cases[] = {
+      {"one mount", one_mount, one_mount},
+      {"two mounts", one_mount, other_mount},
+  };
+  for (const auto& c : cases) {
+    std::atomic<int> refused = 0;
+    const auto save = [&refused](const RecoveryCopies& copies, std::string_view drive_path) {
+      for (int round = 0; round < kRounds; ++round) {
+        if (auto copy = copies.keep(drive_path, "PGM\n"))
+          copies.discard(*copy);
+        else
+          ++refused;
+      }
+    };
+    std::thread first(save, std::cref(c.first), "QSYS.LIB/MYLIB.LIB/QCLSRC.FILE/ONE.MBR");
+    std::thread second(save, std::cref(c.second), "QSYS.LIB/MYLIB.LIB/QCLSRC.FILE/TWO.MBR");
+    first.join();
+    second.join();
+    EXPECT_EQ(refused, 0) << c.what;
+    EXPECT_THAT(folder.files(), IsEmpty()) << c.what;
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,9 @@ class RecoveryCopies {
 
  private:
   std::filesystem::path folder_;
+  // Held while a copy is made or removed, so that no discard takes away the folders that a keep has
+  // made for its copy before the copy is in them; copies of this object share it.
+  std::shared_ptr<std::mutex> folders_lock_ = std::make_shared<std::mutex>();
 };
 
 // "{local_app_data}\varlin\unsaved\{host}", the host spelled as windows_name() spells it ("_" for no
