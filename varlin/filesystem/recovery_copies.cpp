@@ -1,14 +1,14 @@
 #include "filesystem/recovery_copies.hpp"
 
-#include <fmt/chrono.h>
 #include <fmt/format.h>
 
 #include <chrono>
-#include <fstream>
 #include <ranges>
 #include <system_error>
 
+#include "filesystem/durable_file.hpp"
 #include "filesystem/status.hpp"
+#include "filesystem/windows_name.hpp"
 #include "morva/log.hpp"
 
 namespace varlin::filesystem {
@@ -17,61 +17,74 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// How often a keep makes its folders again when they vanish before its copy is in them.
+constexpr int kFolderAttempts = 16;
+
 fs::path path_of_utf8(std::string_view text) {
   return fs::path(std::u8string(text.begin(), text.end()));
 }
 
-// "2026-05-01T08-09-10.123456Z": sortable, and without the ':' a Windows name cannot hold.
+// "2026-05-01T08-09-10.123456Z" in UTC: sortable, and without the ':' a Windows name cannot hold.
 std::string time_stamp() {
-  const auto now = std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
-  const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
-  return fmt::format("{:%Y-%m-%dT%H-%M-%S}.{:06}Z", seconds, (now - seconds).count());
+  using namespace std::chrono;
+  const auto now = time_point_cast<microseconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date(day);
+  const hh_mm_ss time(now - day);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}-{:02}-{:02}.{:06}Z", static_cast<int>(date.year()),
+                     static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                     time.hours().count(), time.minutes().count(), time.seconds().count(),
+                     time.subseconds().count());
 }
 
-// "HELLO.clp" made at a time is "HELLO.{time}.clp"; the second copy within the same microsecond gets
-// "-2" after the time, and so on.
-fs::path new_copy_path(const fs::path& directory, const fs::path& name) {
+// The drive path's names as a path below the folder, each a name Windows makes a file or folder of.
+fs::path relative_copy_path(std::string_view drive_path) {
+  fs::path relative;
+  for (auto piece : std::views::split(drive_path, '/'))
+    if (!piece.empty()) relative /= path_of_utf8(windows_name(std::string_view(piece.begin(), piece.end())));
+  return relative;
+}
+
+// "HELLO.clp" made at a time is "HELLO.{time}.clp"; when a copy made within the same microsecond holds
+// that name, "-2" follows the time, and so on.
+std::expected<fs::path, std::error_code> write_new_copy(const fs::path& directory, const fs::path& name,
+                                                        std::string_view text) {
   const std::string stamp = time_stamp();
   for (int attempt = 1;; ++attempt) {
     const std::string suffix = attempt == 1 ? stamp : fmt::format("{}-{}", stamp, attempt);
     fs::path candidate = directory / name.stem();
     candidate += path_of_utf8("." + suffix);
     candidate += name.extension();
-    std::error_code error;
-    if (!fs::exists(candidate, error)) return candidate;
+    auto written = write_new_file_durably(candidate, text);
+    if (written) return candidate;
+    if (written.error() != std::errc::file_exists) return std::unexpected(written.error());
   }
-}
-
-std::unexpected<morva::Error> not_kept(std::string_view drive_path, const fs::path& copy,
-                                       std::string_view why) {
-  return std::unexpected(morva::Error::io(
-      morva::IoErrorKind::other,
-      fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path, utf8_of(copy), why)));
 }
 
 }  // namespace
 
 morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::string_view text) const {
-  fs::path relative;
-  for (auto piece : std::views::split(drive_path, '/'))
-    if (!piece.empty()) relative /= path_of_utf8(std::string_view(piece.begin(), piece.end()));
+  const fs::path relative = relative_copy_path(drive_path);
   const fs::path directory = (folder_ / relative).parent_path();
+  std::lock_guard lock(*folders_lock_);
   std::error_code error;
-  fs::create_directories(directory, error);
-  if (error) return not_kept(drive_path, directory, error.message());
-
-  const fs::path copy = new_copy_path(directory, relative.filename());
-  std::ofstream out(copy, std::ios::binary);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) {
-    fs::remove(copy, error);
-    return not_kept(drive_path, copy, "the file could not be written");
+  for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+    fs::create_directories(directory, error);
+    if (!error) {
+      auto copy = write_new_copy(directory, relative.filename(), text);
+      if (copy) return std::move(*copy);
+      error = copy.error();
+    }
+    // Another mount of the host removed the folders, left empty by its discard, before the copy was in them.
+    if (error != std::errc::no_such_file_or_directory) break;
   }
-  return copy;
+  return std::unexpected(morva::Error::io(
+      morva::IoErrorKind::other, fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path,
+                                             utf8_of(directory), error.message())));
 }
 
 void RecoveryCopies::discard(const fs::path& copy) const {
+  std::lock_guard lock(*folders_lock_);
   std::error_code error;
   if (fs::remove(copy, error); error) {
     morva::log::warn(kLogTarget, "could not remove a copy of a saved text",
@@ -94,11 +107,7 @@ std::size_t RecoveryCopies::count() const {
 }
 
 fs::path recovery_folder(std::string_view local_app_data, std::string_view host) {
-  std::string name(host);
-  for (char& character : name)
-    if (static_cast<unsigned char>(character) < 0x20 || std::string_view("<>:\"/\\|?*").contains(character))
-      character = '_';
-  if (name.empty() || name == "." || name == "..") name.assign(1, '_');
+  const std::string name = host.empty() ? "_" : windows_name(host);
   return path_of_utf8(local_app_data) / "varlin" / "unsaved" / path_of_utf8(name);
 }
 

@@ -52,7 +52,10 @@ void OperationsTest::remount(std::chrono::milliseconds limit) {
   MountSettings settings = settings_for("/");
   settings.max_file_size = 1000;
   settings.time_limit = limit;
-  settings.lost_changes = [this](std::string_view line) { lost_changes_.emplace_back(line); };
+  settings.lost_changes = [this](std::string_view line) {
+    std::lock_guard lock(lost_changes_lock_);
+    lost_changes_.emplace_back(line);
+  };
   fs_.reset();
   auto mounted = IfsFileSystem::connect(std::move(settings));
   ASSERT_TRUE(mounted) << mounted.error().text();

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,7 +56,9 @@ class OperationsTest : public FakeHostMount {
   // Explorer renaming a folder: open, rename, cleanup, close.
   void rename_folder(std::u16string_view from, std::u16string_view to);
 
-  // Declared before the mount, which may still report while it is released.
+  // Declared before the mount, which may still report while it is released; the lock is for reports
+  // from several threads at once.
+  std::mutex lost_changes_lock_;
   std::vector<std::string> lost_changes_;
   std::unique_ptr<IfsFileSystem> fs_;
   winfsp_stub::StubWinFsp winfsp_;
