@@ -221,10 +221,9 @@ StatusResult<std::shared_ptr<MemberText>> IfsFileSystem::open_member_text(std::s
 std::shared_ptr<StreamFile> IfsFileSystem::open_stream_file(std::string_view path, EntryInfo& entry) {
   auto stream = stream_files_.find_or_add(object_key(path));
   std::lock_guard lock(stream->mutex);
-  if (!stream->known || stream->handles == 0) {
+  if (stream->handles == 0) {
     stream->size = entry.size;
     stream->modified = entry.modified;
-    stream->known = true;
   }
   ++stream->handles;
   entry.size = stream->size;
@@ -249,8 +248,7 @@ void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_vie
                       {{"old_path", file.path}, {"new_path", *moved}});
     if (file.text) {
       std::lock_guard text_lock(file.text->mutex);
-      if (auto name = file.text->names.find(file.path); name != file.text->names.end())
-        file.text->names.erase(name);
+      file.text->drop_name(file.path);
       file.text->names.emplace(*moved);
       moved_texts.emplace_back(object_key(*moved), file.text);
     } else if (file.stream) {

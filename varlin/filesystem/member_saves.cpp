@@ -4,11 +4,7 @@
 
 namespace varlin::filesystem {
 
-namespace {
-
-constexpr std::string_view kWriteTarget = "varlin::filesystem::operations::write";
-
-}  // namespace
+using operations::kWriteTarget;
 
 std::expected<void, RemoteFailure> IfsFileSystem::keep_copy(const OpenFile& file, MemberText& text) {
   if (!text.dirty || file.delete_pending || text.copy_is_current) return {};

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 
+#include "morva/server/path_text.hpp"
+#include "shared/path_text.hpp"
+
 namespace varlin::filesystem {
 
 namespace {
@@ -13,12 +16,6 @@ constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"
 // Each followed by a digit, or by a superscript one (in UTF-8).
 constexpr std::array<std::string_view, 2> kPorts = {"COM", "LPT"};
 constexpr std::array<std::string_view, 3> kSuperscriptDigits = {"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
-
-bool equals_ignore_ascii_case(std::string_view text, std::string_view upper) {
-  return std::ranges::equal(text, upper, [](char a, char b) {
-    return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
-  });
-}
 
 bool is_port_number(std::string_view number) {
   return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
@@ -29,10 +26,12 @@ bool is_port_number(std::string_view number) {
 bool is_device_name(std::string_view name) {
   std::string_view word = name.substr(0, name.find('.'));
   while (word.ends_with(' ')) word.remove_suffix(1);
-  const auto is_word = [word](std::string_view device) { return equals_ignore_ascii_case(word, device); };
+  const auto is_word = [word](std::string_view device) {
+    return morva::server::equals_ignore_ascii_case(word, device);
+  };
   const auto is_port = [word](std::string_view port) {
-    return word.size() > port.size() && equals_ignore_ascii_case(word.substr(0, port.size()), port) &&
-           is_port_number(word.substr(port.size()));
+    const auto number = strip_prefix_ignore_ascii_case(word, port);
+    return number && is_port_number(*number);
   };
   return std::ranges::any_of(kDevices, is_word) || std::ranges::any_of(kPorts, is_port);
 }

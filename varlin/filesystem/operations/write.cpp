@@ -14,16 +14,15 @@ namespace varlin::filesystem {
 
 namespace {
 
+using operations::kWriteTarget;
 using operations::now_seconds;
 using operations::without_terminator;
 
-constexpr std::string_view kWriteTarget = "varlin::filesystem::operations::write";
 constexpr std::uint32_t kCleanupDelete = 0x01;
 
 }  // namespace
 
 void IfsFileSystem::refresh_size(OpenFile& file) {
-  invalidate_path(file.path);
   if (auto found = lookup_entry(file.path)) {
     file.entry.size = found->size;
     file.entry.modified = found->modified;
@@ -135,7 +134,7 @@ void IfsFileSystem::close(OpenFileRef file) {
   MemberText& text = *open_file.text;
   std::lock_guard text_lock(text.mutex);
   operations::end_replacement(open_file, text);
-  if (auto name = text.names.find(open_file.path); name != text.names.end()) text.names.erase(name);
+  text.drop_name(open_file.path);
   if (text.names.empty()) return final_write_back(open_file, text);
   // Another handle still holds the text and writes it back in its turn.
   if (auto written = write_back(open_file, text); !written)

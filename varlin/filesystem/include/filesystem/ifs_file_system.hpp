@@ -208,7 +208,8 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
   // Copies of every open member's text with unsaved changes, made before any of them is written back:
   // no copy waits for the IBM i's answers to another text's write-back.
   void keep_copies_of_open_members();
-  // A write that failed part way may have changed the file: the handle takes its size from the IBM i.
+  // A write that failed part way may have changed the file: the handle takes its size from the IBM i,
+  // asked again as the write dropped the cached entry.
   void refresh_size(OpenFile& file);
   // The path as the drive shows it, below the remote root.
   std::string drive_path(std::string_view path) const;

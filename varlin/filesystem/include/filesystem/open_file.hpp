@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "filesystem/entry_info.hpp"
@@ -32,6 +33,11 @@ struct MemberText {
   std::optional<std::filesystem::path> recovery_copy;
   bool copy_is_current = false;  // the copy holds the text as it is now
 
+  // The handle opened under the name holds it no more.
+  void drop_name(std::string_view name) {
+    if (auto held = names.find(name); held != names.end()) names.erase(held);
+  }
+
   // A write or a new size changed the text.
   void changed() {
     dirty = true;
@@ -43,10 +49,9 @@ struct MemberText {
 // opened it, and kept current by the writes, appends and new sizes made through any of them.
 struct StreamFile {
   std::mutex mutex;
-  bool known = false;  // taken from the entry the first handle found
   std::uint64_t size = 0;
   std::uint64_t modified = 0;  // seconds since 1970-01-01 UTC
-  std::size_t handles = 0;     // open handles that have not been closed
+  std::size_t handles = 0;     // open handles that have not been closed; none: taken from the next one
 };
 
 // The state of one open handle.

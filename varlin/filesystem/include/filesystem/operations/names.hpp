@@ -3,11 +3,14 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "winfsp/file_system_context.hpp"
 
 // What the read and write operations share.
 namespace varlin::filesystem::operations {
+
+inline constexpr std::string_view kWriteTarget = "varlin::filesystem::operations::write";
 
 // A name as WinFsp passes it, without its terminating zero.
 inline FileName without_terminator(FileName name) {
