@@ -14,6 +14,11 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// A refusal of the IBM i, or an exchange that broke off before its answer came.
+RemoteFailure remote_failure(const morva::Error& error) {
+  return RemoteFailure{.status = map_ifs_error(error), .reason = error.text(), .answered = !error.is_io()};
+}
+
 }  // namespace
 
 StatusResult<std::string> IfsFileSystem::load_content(std::string_view path,
@@ -67,7 +72,7 @@ std::expected<void, RemoteFailure> IfsFileSystem::store_content_or_reason(std::s
         [&](IfsClient& client) { return client.write_file(resolved, bytes_of(bytes), create, overwrite); });
     if (!written) stored = std::unexpected(written.error());
   }
-  if (!stored) return std::unexpected(RemoteFailure{map_ifs_error(stored.error()), stored.error().text()});
+  if (!stored) return std::unexpected(remote_failure(stored.error()));
   invalidate_path(path);
   return {};
 }
@@ -127,7 +132,7 @@ StatusResult<void> IfsFileSystem::remove_path(std::string_view path) {
 std::expected<void, RemoteFailure> IfsFileSystem::remove_path_or_reason(std::string_view path) {
   const std::string resolved = morva::server::resolve_remote_path(path);
   auto removed = with_ifs([&](IfsClient& client) { return client.remove(resolved); });
-  if (!removed) return std::unexpected(RemoteFailure{map_ifs_error(removed.error()), removed.error().text()});
+  if (!removed) return std::unexpected(remote_failure(removed.error()));
   invalidate_tree(path);
   return {};
 }

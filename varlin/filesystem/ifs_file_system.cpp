@@ -3,7 +3,6 @@
 #include <asio/use_awaitable.hpp>
 
 #include <algorithm>
-#include <set>
 #include <utility>
 
 #include "filesystem/renamed_path.hpp"
@@ -84,8 +83,14 @@ IfsFileSystem::~IfsFileSystem() {
   stop_metadata_pipe();
   // WinFsp closes no handle at unmount: members still open keep their changes until here. Windows ends
   // the process soon after it asks it to stop, however slow the IBM i is, so every text is copied first.
-  keep_copies_of_open_members();
-  for_each_open_member_text([this](const OpenFile& file, MemberText& text) { final_write_back(file, text); });
+  keep_copies(true);
+  for (const auto& text : member_texts_.live()) {
+    std::lock_guard exchange(text->exchange);
+    final_write_back(*text);
+    // A replacement whose program was not done is never made.
+    std::lock_guard lock(text->mutex);
+    report_pending_replacements(*text);
+  }
   runtime_->shut_down();
 }
 
@@ -165,50 +170,37 @@ std::vector<OpenFileRef> IfsFileSystem::live_open_handles() {
   return live;
 }
 
-template <typename Write>
-void IfsFileSystem::for_each_open_member_text(Write write) {
-  std::set<const MemberText*> written;
-  for (const OpenFileRef& handle : live_open_handles()) {
-    std::lock_guard lock(handle->mutex);
-    const OpenFile& file = handle->file;
-    if (!file.text || !written.insert(file.text.get()).second) continue;
-    std::lock_guard text_lock(file.text->mutex);
-    // A text whose last handle has closed is done with: saved, or its changes told lost.
-    if (!file.text->names.empty()) write(file, *file.text);
-  }
-}
-
-void IfsFileSystem::keep_copies_of_open_members() {
-  for_each_open_member_text(
-      [this](const OpenFile& file, MemberText& text) { static_cast<void>(keep_copy(file, text)); });
-}
-
 OperationResult<void> IfsFileSystem::flush_volume() {
-  keep_copies_of_open_members();
+  keep_copies(false);
   OperationResult<void> flushed;
-  for_each_open_member_text([this, &flushed](const OpenFile& file, MemberText& text) {
-    auto written = write_back(file, text);
+  for (const auto& text : member_texts_.live()) {
+    std::lock_guard exchange(text->exchange);
+    auto written = write_back(*text);
     if (!written && flushed) flushed = fail(written.error().status);
-  });
+  }
   return flushed;
 }
 
 StatusResult<std::shared_ptr<MemberText>> IfsFileSystem::open_member_text(std::string_view path,
                                                                           EntryInfo& entry) {
-  const std::string key = object_key(path);
+  std::string key = object_key(path);
   for (;;) {
     auto text = member_texts_.find_or_add(key);
-    std::lock_guard lock(text->mutex);
-    // Its last handle closed while this one looked it up: a later open starts from the IBM i's text.
-    if (text->loaded && text->names.empty()) {
+    // A text whose last handle is closing is written back first.
+    std::lock_guard exchange(text->exchange);
+    std::unique_lock lock(text->mutex);
+    if (text->done) {
       member_texts_.forget(text);
       continue;
     }
     if (!text->loaded) {
+      lock.unlock();
       auto loaded = load_content(path, entry.member);
       if (!loaded) return std::unexpected(loaded.error());
+      lock.lock();
       text->text = std::move(*loaded);
       text->modified = entry.modified;
+      text->path = std::move(key);
       text->loaded = true;
     }
     text->names.emplace(path);
@@ -231,11 +223,6 @@ std::shared_ptr<StreamFile> IfsFileSystem::open_stream_file(std::string_view pat
   return stream;
 }
 
-std::string IfsFileSystem::drive_path(std::string_view path) const {
-  if (remote_root_ == "/") return std::string(path.substr(1));
-  return std::string(path.substr(std::min(path.size(), remote_root_.size() + 1)));
-}
-
 void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_view to) {
   SharedStates<MemberText>::Moved moved_texts;
   SharedStates<StreamFile>::Moved moved_streams;
@@ -250,7 +237,9 @@ void IfsFileSystem::retarget_open_handles(std::string_view from, std::string_vie
       std::lock_guard text_lock(file.text->mutex);
       file.text->drop_name(file.path);
       file.text->names.emplace(*moved);
-      moved_texts.emplace_back(object_key(*moved), file.text);
+      file.text->path = object_key(*moved);
+      if (file.replacement) file.replacement->name = *moved;
+      moved_texts.emplace_back(file.text->path, file.text);
     } else if (file.stream) {
       moved_streams.emplace_back(object_key(*moved), file.stream);
     }

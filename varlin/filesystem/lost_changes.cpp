@@ -22,6 +22,10 @@ std::string undeleted_line(std::string_view path, std::string_view reason) {
   return fmt::format("{} was not deleted: {}; it is still on the IBM i\n", path, reason);
 }
 
+std::string unconfirmed_delete_line(std::string_view path, std::string_view reason) {
+  return fmt::format("{} may not have been deleted: {}; look on the IBM i\n", path, reason);
+}
+
 void write_to_standard_error(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

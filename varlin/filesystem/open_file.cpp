@@ -5,8 +5,10 @@ namespace varlin::filesystem {
 SharedStateLock::SharedStateLock(OpenFile& file) : file_(file) {
   if (MemberText* text = file.text.get()) {
     lock_ = std::unique_lock(text->mutex);
-    file.entry.size = file.replacing_size.value_or(text->text.size());
-    file.entry.modified = text->modified;
+    const Replacement* own =
+        file.replacement && file.replacement->own_text ? file.replacement.get() : nullptr;
+    file.entry.size = own ? own->own_text->size() : text->text.size();
+    file.entry.modified = own ? own->modified : text->modified;
   } else if (StreamFile* stream = file.stream.get()) {
     lock_ = std::unique_lock(stream->mutex);
     file.entry.size = stream->size;
@@ -16,8 +18,8 @@ SharedStateLock::SharedStateLock(OpenFile& file) : file_(file) {
 
 SharedStateLock::~SharedStateLock() {
   if (MemberText* text = file_.text.get()) {
-    if (file_.replacing_size) file_.replacing_size = file_.entry.size;
-    text->modified = file_.entry.modified;
+    const bool own = file_.replacement && file_.replacement->own_text;
+    (own ? file_.replacement->modified : text->modified) = file_.entry.modified;
   } else if (StreamFile* stream = file_.stream.get()) {
     stream->size = file_.entry.size;
     stream->modified = file_.entry.modified;

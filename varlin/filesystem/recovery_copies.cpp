@@ -37,10 +37,10 @@ std::string time_stamp() {
                      time.subseconds().count());
 }
 
-// The drive path's names as a path below the folder, each a name Windows makes a file or folder of.
-fs::path relative_copy_path(std::string_view drive_path) {
+// The path's names as a path below the folder, each a name Windows makes a file or folder of.
+fs::path relative_copy_path(std::string_view object_path) {
   fs::path relative;
-  for (auto piece : std::views::split(drive_path, '/'))
+  for (auto piece : std::views::split(object_path, '/'))
     if (!piece.empty()) relative /= path_of_utf8(windows_name(std::string_view(piece.begin(), piece.end())));
   return relative;
 }
@@ -63,8 +63,8 @@ std::expected<fs::path, std::error_code> write_new_copy(const fs::path& director
 
 }  // namespace
 
-morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::string_view text) const {
-  const fs::path relative = relative_copy_path(drive_path);
+morva::Result<fs::path> RecoveryCopies::keep(std::string_view object_path, std::string_view text) const {
+  const fs::path relative = relative_copy_path(object_path);
   const fs::path directory = (folder_ / relative).parent_path();
   std::lock_guard lock(*folders_lock_);
   std::error_code error;
@@ -79,7 +79,7 @@ morva::Result<fs::path> RecoveryCopies::keep(std::string_view drive_path, std::s
     if (error != std::errc::no_such_file_or_directory) break;
   }
   return std::unexpected(morva::Error::io(
-      morva::IoErrorKind::other, fmt::format("could not keep a copy of the text of {} in {}: {}", drive_path,
+      morva::IoErrorKind::other, fmt::format("could not keep a copy of the text of {} in {}: {}", object_path,
                                              utf8_of(directory), error.message())));
 }
 

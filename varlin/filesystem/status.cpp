@@ -72,6 +72,10 @@ NtStatus map_ifs_error(const morva::Error& error) {
   return winfsp::kStatusUnexpectedNetworkError;
 }
 
+bool is_not_found(NtStatus status) {
+  return status == winfsp::kStatusObjectNameNotFound || status == winfsp::kStatusObjectPathNotFound;
+}
+
 StatusResult<void> reject_source_member_path(std::string_view path) {
   if (morva::server::QsysMemberPath::parse(path)) return std::unexpected(winfsp::kStatusAccessDenied);
   return {};

@@ -122,6 +122,9 @@ RunResult run(const Args& args) {
   if (auto stopped = channel.receiver.wait(); !stopped) return failed(stopped.error());
 
   const RunResult printed = print("Stopping mount...\n");
+  // Windows ends the process a few seconds after the console closes, however long the operations
+  // under way still wait for the IBM i.
+  (*host)->keep_unsaved_texts();
   (*host)->stop_dispatcher();
   (*host)->remove_mount_point();
   host->reset();

@@ -7,6 +7,7 @@
 #include "filesystem/file_info.hpp"
 #include "filesystem/ifs_file_system.hpp"
 #include "filesystem/operations/names.hpp"
+#include "filesystem/operations/text_edits.hpp"
 #include "morva/ccsid/utf16.hpp"
 #include "morva/log.hpp"
 #include "winfsp/dir_info.hpp"
@@ -108,7 +109,7 @@ OperationResult<OpenFileRef> IfsFileSystem::open(FileName name, std::uint32_t cr
                                        .listing = std::nullopt,
                                        .delete_pending = false,
                                        .stream = std::move(stream),
-                                       .replacing_size = std::nullopt});
+                                       .replacement = nullptr});
 }
 
 OperationResult<void> IfsFileSystem::get_file_info(const OpenFileRef& file,
@@ -127,7 +128,7 @@ OperationResult<std::uint32_t> IfsFileSystem::read(const OpenFileRef& file, std:
 
   if (open_file.text) {
     const SharedStateLock shared(open_file);
-    const std::string_view content = std::string_view(open_file.text->text).substr(0, open_file.entry.size);
+    const std::string_view content = operations::text_of(open_file);
     const std::uint64_t start = std::min<std::uint64_t>(offset, content.size());
     const std::uint64_t end = std::min<std::uint64_t>(start + buffer.size(), content.size());
     std::memcpy(buffer.data(), content.data() + start, end - start);

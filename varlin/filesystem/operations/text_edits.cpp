@@ -1,6 +1,9 @@
 #include "filesystem/operations/text_edits.hpp"
 
 #include <algorithm>
+#include <memory>
+
+#include "filesystem/operations/names.hpp"
 
 namespace varlin::filesystem::operations {
 
@@ -10,8 +13,8 @@ constexpr char kPadding = ' ';
 
 }  // namespace
 
-bool write_into(std::string& text, std::uint64_t end_of_file, std::uint64_t start, std::string_view bytes) {
-  const std::uint64_t from = std::min(end_of_file, start);
+bool write_into(std::string& text, std::uint64_t start, std::string_view bytes) {
+  const std::uint64_t from = std::min<std::uint64_t>(text.size(), start);
   std::string placed(start - from, kPadding);
   placed += bytes;
   if (text.size() >= from + placed.size() && text.compare(from, placed.size(), placed) == 0) return false;
@@ -20,20 +23,29 @@ bool write_into(std::string& text, std::uint64_t end_of_file, std::uint64_t star
   return true;
 }
 
-bool resize_text(std::string& text, std::uint64_t end_of_file, std::uint64_t size, bool replacing) {
-  if (size >= end_of_file) return write_into(text, end_of_file, size, {});
-  if (replacing) return false;
+bool resize_text(std::string& text, std::uint64_t size) {
+  if (size >= text.size()) return write_into(text, size, {});
   text.resize(size);
   return true;
 }
 
-void end_replacement(OpenFile& file, MemberText& text) {
-  if (!file.replacing_size) return;
-  if (*file.replacing_size < text.text.size()) {
-    text.text.resize(*file.replacing_size);
-    text.changed();
+void start_replacement(OpenFile& file, MemberText& text) {
+  file.replacement = std::make_shared<Replacement>(Replacement{.own_text = std::nullopt,
+                                                               .base = text.text,
+                                                               .modified = now_seconds(),
+                                                               .name = file.path,
+                                                               .recovery_copy = std::nullopt});
+  if (text.open_under_other_name(file.path)) {
+    file.replacement->own_text.emplace();
+    file.entry.size = 0;
+    file.entry.modified = file.replacement->modified;
   }
-  file.replacing_size.reset();
+  text.replacements.push_back(file.replacement);
+}
+
+bool changes_text(const Replacement& replacement, const MemberText& text) {
+  return replacement.own_text && *replacement.own_text != replacement.base &&
+         *replacement.own_text != text.text;
 }
 
 }  // namespace varlin::filesystem::operations

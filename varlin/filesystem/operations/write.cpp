@@ -44,11 +44,12 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   if (constrained_io) length = std::min(length, start >= size ? 0 : size - start);
   if (start > std::numeric_limits<std::uint64_t>::max() - length) return fail(winfsp::kStatusDiskFull);
 
-  if (MemberText* text = open_file.text.get()) {
+  if (open_file.text) {
     if (start + length > max_file_size_) return fail(winfsp::kStatusDiskFull);
     // Even a write of no bytes past the end grows the text, and the new size must reach the IBM i.
     const std::string_view bytes(reinterpret_cast<const char*>(data.data()), length);
-    if (operations::write_into(text->text, size, start, bytes)) text->changed();
+    operations::edit_text(
+        open_file, [start, bytes](std::string& text) { return operations::write_into(text, start, bytes); });
     morva::log::debug(kWriteTarget, "buffered IFS write",
                       {{"path", open_file.path}, {"offset", start}, {"bytes", length}});
   } else if (length > 0) {
@@ -77,47 +78,74 @@ OperationResult<std::uint32_t> IfsFileSystem::write(const OpenFileRef& file, std
   return static_cast<std::uint32_t>(length);
 }
 
+std::expected<void, RemoteFailure> IfsFileSystem::done_with(OpenFile& file, MemberText& text, bool closing) {
+  std::lock_guard exchange(text.exchange);
+  bool last = false;
+  {
+    std::lock_guard text_lock(text.mutex);
+    end_replacement(file, text);
+    if (closing) {
+      text.drop_name(file.path);
+      last = text.names.empty();
+    }
+  }
+  if (!last) return write_back(text);
+  final_write_back(text);
+  return {};
+}
+
 OperationResult<void> IfsFileSystem::flush(const OpenFileRef& file, winfsp::FSP_FSCTL_FILE_INFO& info) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
-  const SharedStateLock shared(open_file);
-  morva::log::debug(kWriteTarget, "flushing IFS entry",
-                    {{"path", open_file.path}, {"dirty", open_file.text && open_file.text->dirty}});
-  if (MemberText* text = open_file.text.get()) {
-    operations::end_replacement(open_file, *text);
-    if (auto written = write_back(open_file, *text); !written) return fail(written.error().status);
-    open_file.entry.modified = text->modified;
+  MemberText* text = open_file.text.get();
+  bool dirty = false;
+  if (text) {
+    std::lock_guard text_lock(text->mutex);
+    dirty = text->dirty;
   }
+  morva::log::debug(kWriteTarget, "flushing IFS entry", {{"path", open_file.path}, {"dirty", dirty}});
+  if (text) {
+    if (auto written = done_with(open_file, *text, false); !written) return fail(written.error().status);
+  }
+  const SharedStateLock shared(open_file);
   fill_file_info(info, open_file.path, open_file.entry);
   return {};
+}
+
+void IfsFileSystem::delete_at_cleanup(OpenFile& file) {
+  if (file.entry.member) {
+    morva::log::debug(kWriteTarget, "ignored unsupported source-member delete request",
+                      {{"path", file.path}});
+    return;
+  }
+  auto removed = remove_path_or_reason(file.path);
+  if (!removed && is_not_found(removed.error().status)) {
+    // Deleted first by someone else: what was asked for is done.
+    morva::log::debug(kWriteTarget, "IBM i IFS object was deleted already",
+                      {{"path", file.path}, {"error", removed.error().reason}});
+    invalidate_tree(file.path);
+  } else if (!removed) {
+    morva::log::error(kWriteTarget, "IBM i IFS delete failed",
+                      {{"path", file.path}, {"error", removed.error().reason}});
+    // Windows takes the object for deleted, so the user must hear what the IBM i did, and the next look
+    // must ask the IBM i.
+    lost_changes_(removed.error().answered ? undeleted_line(file.path, removed.error().reason)
+                                           : unconfirmed_delete_line(file.path, removed.error().reason));
+    invalidate_path(file.path);
+    return;
+  }
+  // A file made under the name from now on is another one.
+  if (file.stream) stream_files_.forget(file.stream);
 }
 
 void IfsFileSystem::cleanup(const OpenFileRef& file, std::uint32_t flags) {
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
   // WinFsp keeps the delete disposition of every handle and passes it with the last handle's cleanup.
-  if (flags & kCleanupDelete) {
-    if (open_file.entry.member) {
-      morva::log::debug(kWriteTarget, "ignored unsupported source-member delete request",
-                        {{"path", open_file.path}});
-    } else if (auto removed = remove_path_or_reason(open_file.path); !removed) {
-      morva::log::error(kWriteTarget, "IBM i IFS delete failed",
-                        {{"path", open_file.path}, {"error", removed.error().reason}});
-      // Windows takes the object for deleted, so the user must hear that the IBM i still has it, and
-      // the next look must ask the IBM i.
-      lost_changes_(undeleted_line(open_file.path, removed.error().reason));
-      invalidate_path(open_file.path);
-    } else if (open_file.stream) {
-      // A file made under the name from now on is another one.
-      stream_files_.forget(open_file.stream);
-    }
-    return;
-  }
+  if (flags & kCleanupDelete) return delete_at_cleanup(open_file);
   if (!open_file.text) return;
-  std::lock_guard text_lock(open_file.text->mutex);
-  operations::end_replacement(open_file, *open_file.text);
   // A failed write-back leaves the changes for Close to try again.
-  if (auto written = write_back(open_file, *open_file.text); !written)
+  if (auto written = done_with(open_file, *open_file.text, false); !written)
     morva::log::error(kWriteTarget, "IBM i IFS flush failed",
                       {{"path", open_file.path}, {"error", written.error().reason}});
 }
@@ -131,13 +159,9 @@ void IfsFileSystem::close(OpenFileRef file) {
     return;
   }
   if (!open_file.text) return;
-  MemberText& text = *open_file.text;
-  std::lock_guard text_lock(text.mutex);
-  operations::end_replacement(open_file, text);
-  text.drop_name(open_file.path);
-  if (text.names.empty()) return final_write_back(open_file, text);
-  // Another handle still holds the text and writes it back in its turn.
-  if (auto written = write_back(open_file, text); !written)
+  // The last handle's write-back tells the user of changes it could not save; until then another handle
+  // still holds the text and writes it back in its turn.
+  if (auto written = done_with(open_file, *open_file.text, true); !written)
     morva::log::error(kWriteTarget, "IBM i IFS flush failed",
                       {{"path", open_file.path}, {"error", written.error().reason}});
 }
@@ -173,16 +197,15 @@ OperationResult<OpenFileRef> IfsFileSystem::create(FileName name, std::uint32_t 
                                        .listing = std::nullopt,
                                        .delete_pending = false,
                                        .stream = std::move(stream),
-                                       .replacing_size = std::nullopt});
+                                       .replacement = nullptr});
 }
 
 OperationResult<void> IfsFileSystem::resize(OpenFile& file, std::uint64_t size,
                                             winfsp::FSP_FSCTL_FILE_INFO& info) {
   if (file.entry.is_directory) return fail(winfsp::kStatusFileIsADirectory);
-  if (MemberText* text = file.text.get()) {
+  if (file.text) {
     if (size > max_file_size_) return fail(winfsp::kStatusDiskFull);
-    if (operations::resize_text(text->text, file.entry.size, size, file.replacing_size.has_value()))
-      text->changed();
+    operations::edit_text(file, [size](std::string& text) { return operations::resize_text(text, size); });
   } else if (auto sized = set_remote_size(file.path, size); !sized) {
     return fail(sized.error());
   }
@@ -197,12 +220,7 @@ OperationResult<void> IfsFileSystem::overwrite(const OpenFileRef& file, std::uin
   std::lock_guard lock(file->mutex);
   OpenFile& open_file = file->file;
   const SharedStateLock shared(open_file);
-  // Open under another name, the member may be the source of a copy onto this name, which is the
-  // same member: the text stays whole for it until this handle is done.
-  if (open_file.text && std::ranges::any_of(open_file.text->names, [&open_file](const auto& name) {
-        return name != open_file.path;
-      }))
-    open_file.replacing_size = open_file.entry.size;
+  if (open_file.text && !open_file.replacement) operations::start_replacement(open_file, *open_file.text);
   // Whatever the allocation hint, the replaced file starts empty.
   return resize(open_file, 0, info);
 }

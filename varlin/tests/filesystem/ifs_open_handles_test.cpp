@@ -61,7 +61,7 @@ TEST_F(OpenHandles, ARenameChangesOnlyThePathOfAHandle) {
                       .listing = std::nullopt,
                       .delete_pending = true,
                       .stream = nullptr,
-                      .replacing_size = std::nullopt};
+                      .replacement = nullptr};
   const auto handle = fs->register_open_handle(file);
   fs->retarget_open_handles("/a", "/b");
   EXPECT_EQ(handle->file.path, "/b/m.txt");

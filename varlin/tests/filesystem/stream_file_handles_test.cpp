@@ -83,5 +83,23 @@ TEST_F(StreamFileHandles, AWriteThatFailsPartWayLeavesTheSizeTheIbmIHolds) {
   EXPECT_EQ(fs_->lookup_entry(kNotesPath).value_or(EntryInfo{}).size, 14u) << "asked of the IBM i again";
 }
 
+// A program deletes sub/inner.txt, its Close still to come, while Explorer renames the folder; a new
+// inner.txt is then made in the renamed folder.
+TEST_F(StreamFileHandles, AFileDeletedAtCleanupStaysForgottenThroughARenameOfItsFolder) {
+  const auto deleted = opened(u"\\home\\dev\\sub\\inner.txt");
+  ASSERT_TRUE(fs_->set_delete(deleted, true));
+  fs_->cleanup(deleted, kCleanupDelete);
+  ASSERT_FALSE(exists(host, "/home/dev/sub/inner.txt"));
+  rename_folder(u"\\home\\dev\\sub", u"\\home\\dev\\moved");
+  winfsp::FSP_FSCTL_OPEN_FILE_INFO created_info{};
+  const auto created = fs_->create(name(u"\\home\\dev\\moved\\inner.txt"), 0, 0, 0, created_info);
+  ASSERT_TRUE(created);
+  EXPECT_EQ(created_info.FileInfo.FileSize, 0u);
+  EXPECT_EQ(reported_size(*created), 0u);
+  fs_->close(deleted);
+  fs_->cleanup(*created, 0);
+  fs_->close(*created);
+}
+
 }  // namespace
 }  // namespace varlin::filesystem

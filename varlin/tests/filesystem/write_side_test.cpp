@@ -18,6 +18,7 @@ using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
 using ::testing::StartsWith;
 
 constexpr std::u16string_view kNotes = u"\\home\\dev\\notes.txt";
@@ -285,6 +286,44 @@ TEST_F(WriteSide, ADeleteTheIbmIRefusesAtCleanupIsToldWithTheReasonWithoutLoggin
     EXPECT_TRUE(exists(host, path));
     EXPECT_THAT(lost_changes_, ElementsAre(AllOf(StartsWith(path + " was not deleted: "), HasSubstr(c.reason),
                                                  EndsWith("; it is still on the IBM i\n"))));
+  }
+}
+
+// Windows was told at SetDelete that the file may go; at the last Cleanup the IBM i answers, or not, and
+// the user hears only what is true. The answer that never came is the last: the connection is gone then.
+TEST_F(WriteSide, ADeleteAtCleanupIsToldAsTheIbmIAnsweredIt) {
+  struct Case {
+    std::string name;
+    std::function<void()> answer;
+    std::string line;  // after the path; empty: no line
+  };
+  const Case cases[] = {
+      {"deleted-by-another-user", [this] { host.fail_next(RequestKind::delete_file, 2); }, ""},
+      {"folder-deleted-by-another-user", [this] { host.fail_next(RequestKind::delete_file, 3); }, ""},
+      {"unauthorized", [this] { host.fail_next(RequestKind::delete_file, kAccessDenied); },
+       " was not deleted: .*access denied.*; it is still on the IBM i\n"},
+      {"unanswered", [this] { host.drop_next(RequestKind::delete_file); },
+       " may not have been deleted: .*; look on the IBM i\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lost_changes_.clear();
+    const std::string path = "/home/dev/" + c.name + ".txt";
+    add_file(path);
+    const auto file = opened(u"\\home\\dev\\" + std::u16string(c.name.begin(), c.name.end()) + u".txt");
+    ASSERT_TRUE(fs_->set_delete(file, true));
+    c.answer();
+    fs_->cleanup(file, kCleanupDelete);
+    fs_->close(file);
+    if (c.line.empty()) {
+      EXPECT_THAT(lost_changes_, IsEmpty());
+    } else {
+      EXPECT_THAT(lost_changes_, ElementsAre(MatchesRegex(path + c.line)));
+    }
+    if (c.name == "unanswered") continue;
+    host.clear_requests();
+    EXPECT_TRUE(fs_->lookup_entry(path));
+    EXPECT_EQ(host.count(RequestKind::list_attributes), 1u) << "asked of the IBM i again";
   }
 }
 

@@ -66,6 +66,7 @@ struct MountSettings {
 struct RemoteFailure {
   NtStatus status;
   std::string reason;
+  bool answered = true;  // false when the IBM i's answer never came, so nobody knows what it did
 };
 
 // The file-system context of one mount: its runtime, its two IBM i connections, its remote root, its
@@ -89,6 +90,10 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
 
   // The metadata pipe stops and the stop channel, when there is a sender, gets one message.
   void dispatcher_stopped(bool normally) override;
+  // Copies of every open member's text with unsaved changes, and of every replacement through another
+  // name not done yet that would change its member; no lock held across an exchange with the IBM i is
+  // taken.
+  void keep_unsaved_texts() override;
   // The stop-channel sender that dispatcher_stopped uses; it replaces an earlier one.
   void set_stop_sender(StopSender sender);
 
@@ -192,27 +197,41 @@ class IfsFileSystem final : public FileSystemContext<OpenFileRef> {
                                                              bool create, bool overwrite);
   // remove_path with the reason of a failure, for the user to read when a delete did not happen.
   std::expected<void, RemoteFailure> remove_path_or_reason(std::string_view path);
-  // A copy of a text with unsaved changes on this computer, made unless one holds the text already. The
-  // caller holds the text's lock, as for the two below.
-  std::expected<void, RemoteFailure> keep_copy(const OpenFile& file, MemberText& text);
-  // A member's text written back through the file when it has unsaved changes, a copy of it kept on
-  // this computer until the IBM i holds it.
-  std::expected<void, RemoteFailure> write_back(const OpenFile& file, MemberText& text);
-  // The last write-back a text gets; changes it cannot write back are lost, and the user is told.
-  void final_write_back(const OpenFile& file, MemberText& text);
+  // The delete that WinFsp asks for at the last handle's Cleanup; what Windows cannot hear of it, the
+  // user does.
+  void delete_at_cleanup(OpenFile& file);
+
+  // A copy on this computer of a text with unsaved changes, made unless one holds the text already.
+  // The text's lock is held, as for the replacement's copy below.
+  std::expected<void, RemoteFailure> keep_copy(MemberText& text);
+  // A copy of a replacement's own text that would change the member, made unless one holds it already.
+  void keep_copy(const MemberText& text, Replacement& replacement);
+  // Copies of every open member's text with unsaved changes, and with `replacements` of the own texts
+  // of replacements not done yet that would change a member, made without waiting for anything but the
+  // disk.
+  void keep_copies(bool replacements);
+  // The member's text written back when it has unsaved changes, a copy of it kept on this computer
+  // until the IBM i holds it. The text's exchange is held; its lock is not, nor taken while the IBM i
+  // answers.
+  std::expected<void, RemoteFailure> write_back(MemberText& text);
+  // The last write-back a text gets, its exchange held; changes it cannot write back are lost, and the
+  // user is told.
+  void final_write_back(MemberText& text);
+  // The handle is done (flush, cleanup, close), its own lock held: its replacement ends, and the member's
+  // text goes back when it has unsaved changes. Closing, the handle lets the text go; the last one to do
+  // so gives it its last write-back.
+  std::expected<void, RemoteFailure> done_with(OpenFile& file, MemberText& text, bool closing);
+  // The replacement through the handle is done: its own text, when it would change the member, is the
+  // member's text from now on, and the handle works on the member's text again. The text's lock is held.
+  void end_replacement(OpenFile& file, MemberText& text);
+  // At the stop, the replacements whose handles were never done and whose own texts would change the
+  // member: each is kept in a copy, and the user is told where. The text's lock is held.
+  void report_pending_replacements(MemberText& text);
   // Every open file still held by WinFsp (or anyone), in registration order.
   std::vector<OpenFileRef> live_open_handles();
-  // Runs `write` on each open member's text once, with the first open file that holds it; both locked.
-  template <typename Write>
-  void for_each_open_member_text(Write write);
-  // Copies of every open member's text with unsaved changes, made before any of them is written back:
-  // no copy waits for the IBM i's answers to another text's write-back.
-  void keep_copies_of_open_members();
   // A write that failed part way may have changed the file: the handle takes its size from the IBM i,
   // asked again as the write dropped the cached entry.
   void refresh_size(OpenFile& file);
-  // The path as the drive shows it, below the remote root.
-  std::string drive_path(std::string_view path) const;
   // A new size for the file: its text cut or padded with spaces, or the remote file's size set.
   OperationResult<void> resize(OpenFile& file, std::uint64_t size, winfsp::FSP_FSCTL_FILE_INFO& info);
 

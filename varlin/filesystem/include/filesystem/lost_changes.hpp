@@ -26,6 +26,10 @@ std::string lost_changes_line(std::string_view path, std::string_view reason,
 // "{path} was not deleted: {reason}; it is still on the IBM i" and a line feed.
 std::string undeleted_line(std::string_view path, std::string_view reason);
 
+// "{path} may not have been deleted: {reason}; look on the IBM i" and a line feed, for a delete whose
+// answer never came.
+std::string unconfirmed_delete_line(std::string_view path, std::string_view reason);
+
 // Writes the line to standard error at once.
 void write_to_standard_error(std::string_view line);
 

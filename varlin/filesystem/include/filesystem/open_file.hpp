@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,32 +17,67 @@
 
 namespace varlin::filesystem {
 
+// A replacement (overwrite) through one handle, from its start until the handle is done with it
+// (flush, cleanup, close). Through one name while the member is open under another, which may be the
+// source of a copy onto this name (the member itself), the handle works on a text of its own, which the
+// member takes whole when the handle is done. Otherwise it works on the member's text until another
+// replacement becomes the member's text, and on a text of its own from then on: of two replacements that
+// overlap, the one done last is the member's text, whole.
+struct Replacement {
+  std::optional<std::string> own_text;
+  std::string base;            // the member's text when the replacement began
+  std::uint64_t modified = 0;  // of its own text; seconds since 1970-01-01 UTC
+  std::string name;            // the path the handle writes through
+  // A copy of its own text, kept when the mount stops before the handle is done.
+  std::optional<std::filesystem::path> recovery_copy;
+  bool copy_is_current = false;  // the copy holds the own text as it is now
+};
+
 // The whole text of one source member (UTF-8), shared by every open handle of the member, whatever
 // spelling opened it: read once when the first handle opens it, written back whole when dirty, gone
 // when the last handle has closed.
 struct MemberText {
+  // Held only while the text is read or changed, never across an exchange with the IBM i, so that
+  // copies can be made of it whatever the IBM i is doing.
   std::mutex mutex;
+  // Held across each load and write-back: one exchange about the text at a time, in order. Taken
+  // before `mutex`.
+  std::mutex exchange;
   bool loaded = false;
+  // Its last handle has closed and its last write-back is over: saved, or its changes told lost. No
+  // copy or write-back is made of it again, and the next open starts from the IBM i's text.
+  bool done = false;
+  std::string path;  // the member's IFS path from the root, one spelling for all (object_key)
   std::string text;
   std::uint64_t modified = 0;  // seconds since 1970-01-01 UTC
   bool dirty = false;          // the text has changes not yet written back
+  std::uint64_t version = 0;   // counts the changes
   // The name each open handle was opened under, one for each handle not yet closed.
   std::multiset<std::string, std::less<>> names;
+  // The replacements through its handles that are not done yet.
+  std::vector<std::shared_ptr<Replacement>> replacements;
   // Since the last successful write-back: why the first one failed, and the copy of the text kept on
-  // this computer in case the member was left empty or half written.
+  // this computer in case the member was left empty or half written, with the version it holds.
   std::optional<std::string> first_failure;
   std::optional<std::filesystem::path> recovery_copy;
-  bool copy_is_current = false;  // the copy holds the text as it is now
+  std::uint64_t copy_version = 0;
 
   // The handle opened under the name holds it no more.
   void drop_name(std::string_view name) {
     if (auto held = names.find(name); held != names.end()) names.erase(held);
   }
 
-  // A write or a new size changed the text.
+  // Whether a handle opened under another name than this holds the text.
+  bool open_under_other_name(std::string_view name) const {
+    return std::ranges::any_of(names, [name](const auto& held) { return held != name; });
+  }
+
+  bool copy_is_current() const { return recovery_copy && copy_version == version; }
+
+  // A write, a new size or a finished replacement changed the text.
   void changed() {
     dirty = true;
-    copy_is_current = false;
+    ++version;
   }
 };
 
@@ -62,14 +98,13 @@ struct OpenFile {
   std::optional<std::vector<DirEntry>> listing;  // the snapshot of a directory enumeration
   bool delete_pending = false;
   std::shared_ptr<StreamFile> stream;  // a stream file's size and time, while open
-  // The member was replaced through this handle while it was open under another name, which may be
-  // the source of a copy onto this one: the text keeps what lies past this handle's size until the
-  // handle is done with it (flush, cleanup, close). Absent when nothing is pending.
-  std::optional<std::uint64_t> replacing_size;
+  // A replacement through the handle that is not done yet; also in the text's replacements. Read and
+  // changed with the text's lock held.
+  std::shared_ptr<Replacement> replacement;
 };
 
 // An open file behind its own lock, shared by WinFsp's file context and the mount's registry. Lock
-// order: the open file, then its member text or stream file.
+// order: the open file, then its member text's exchange, then the text or its stream file.
 struct SharedOpenFile {
   explicit SharedOpenFile(OpenFile open_file) : file(std::move(open_file)) {}
 
@@ -80,8 +115,8 @@ struct SharedOpenFile {
 using OpenFileRef = std::shared_ptr<SharedOpenFile>;
 
 // Holds what every handle of the open file shares, its member text or its stream file, while it lives;
-// meanwhile the handle's entry is that shared state: it takes the shared size and time when locked and
-// gives its own back when released. The open file's own lock is held already.
+// meanwhile the handle's entry is that shared state, or its replacement's own text: it takes their size and
+// time when locked and gives its own back when released. The open file's own lock is held already.
 class SharedStateLock {
  public:
   explicit SharedStateLock(OpenFile& file);

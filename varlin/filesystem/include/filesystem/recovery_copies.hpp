@@ -12,18 +12,18 @@
 namespace varlin::filesystem {
 
 // Copies of members' texts kept on this computer while a write-back can leave a member empty or half
-// written on the IBM i. A copy lies at the file's path on the drive below the folder, each name spelled
-// as windows_name() spells it, with the time it was made (UTC) in its name, so an earlier copy is never
-// replaced.
+// written on the IBM i. A copy lies at the object's IFS path from the root below the folder, whatever
+// the mount's remote root, each name spelled as windows_name() spells it, with the time it was made
+// (UTC) in its name, so an earlier copy is never replaced.
 class RecoveryCopies {
  public:
   explicit RecoveryCopies(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
   const std::filesystem::path& folder() const { return folder_; }
 
-  // Writes the text, exactly, to a new copy for the drive path ("QSYS.LIB/MYLIB.LIB/QCLSRC/HELLO.clp"),
-  // on the disk itself once it returns.
-  morva::Result<std::filesystem::path> keep(std::string_view drive_path, std::string_view text) const;
+  // Writes the text, exactly, to a new copy for the object at the IFS path
+  // ("/QSYS.LIB/MYLIB.LIB/QCLSRC.FILE/HELLO.MBR"), on the disk itself once it returns.
+  morva::Result<std::filesystem::path> keep(std::string_view object_path, std::string_view text) const;
   // Removes a copy whose text the IBM i holds now, and the folders it leaves empty; a copy that cannot
   // go is only logged.
   void discard(const std::filesystem::path& copy) const;

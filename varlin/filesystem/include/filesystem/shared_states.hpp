@@ -37,10 +37,24 @@ class SharedStates {
     std::erase_if(states_, [&state](const auto& known) { return known.second.lock() == state; });
   }
 
-  // After a rename, the moved states are found under their new keys.
-  void rekey(Moved moved) {
-    if (moved.empty()) return;
+  // Every state a handle holds.
+  std::vector<std::shared_ptr<State>> live() {
+    std::vector<std::shared_ptr<State>> held;
     std::lock_guard lock(mutex_);
+    for (const auto& known : states_)
+      if (auto state = known.second.lock()) held.push_back(std::move(state));
+    return held;
+  }
+
+  // After a rename, the moved states are found under their new keys; a state forgotten before stays
+  // forgotten.
+  void rekey(Moved moved) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(moved, [this](const auto& found) {
+      return std::ranges::none_of(
+          states_, [&found](const auto& known) { return known.second.lock() == found.second; });
+    });
+    if (moved.empty()) return;
     std::erase_if(states_, [&moved](const auto& known) {
       const auto state = known.second.lock();
       return !state ||

@@ -19,6 +19,9 @@ inline constexpr std::string_view kLogTarget = "varlin::filesystem";
 // phrase among the message's own words (never inside a path or a quoted value).
 NtStatus map_ifs_error(const morva::Error& error);
 
+// Whether the status says that the object or a folder of its path is not there.
+bool is_not_found(NtStatus status);
+
 // Source members are neither created nor moved through the mount.
 StatusResult<void> reject_source_member_path(std::string_view path);
 

@@ -38,6 +38,9 @@ class FileSystemContextBase {
   virtual const std::string& volume_label() const = 0;
   // WinFsp's dispatcher has ended, normally or not.
   virtual void dispatcher_stopped(bool normally) = 0;
+  // The mount is about to stop: whatever it holds unsaved is kept on this computer at once, before
+  // anything waits for an operation under way. A file system that holds nothing unsaved does nothing.
+  virtual void keep_unsaved_texts() {}
 
   // Fills the sizes and the label, cut to the record's 32 UTF-16 units.
   void get_volume_info(winfsp::FSP_FSCTL_VOLUME_INFO& info);

@@ -41,6 +41,9 @@ class WinFspHost {
   morva::Result<void> set_mount_point(std::string_view mount_point);
   // From here on WinFsp calls the operations on its own threads.
   morva::Result<void> start_dispatcher();
+  // The first step of a stop, while the dispatcher still runs: see
+  // FileSystemContextBase::keep_unsaved_texts.
+  void keep_unsaved_texts() { context_->keep_unsaved_texts(); }
   // Returns once the dispatcher's threads have ended; repeating it does nothing.
   void stop_dispatcher();
   void remove_mount_point();

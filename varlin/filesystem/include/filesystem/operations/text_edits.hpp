@@ -6,20 +6,45 @@
 
 #include "filesystem/open_file.hpp"
 
-// Changes to a member's text through one handle, whose end of file is the handle's size: the text's
-// own size, or less while a replacement through the handle is pending. Each answers whether the text
-// changed; bytes the text holds already change nothing.
+// Changes to a member's text through one handle. The text is the member's, or the handle's own while a
+// replacement through it has one (Replacement); the text's lock is held. The edits answer whether the
+// text changed: bytes it holds already change nothing.
 namespace varlin::filesystem::operations {
 
-// The bytes at the start, the gap between the handle's end and the start filled with spaces.
-bool write_into(std::string& text, std::uint64_t end_of_file, std::uint64_t start, std::string_view bytes);
+// The bytes at the start, a gap past the end filled with spaces.
+bool write_into(std::string& text, std::uint64_t start, std::string_view bytes);
 
-// The text cut to the size, or padded with spaces from the handle's end. While a replacement is pending,
-// the cut waits for its end.
-bool resize_text(std::string& text, std::uint64_t end_of_file, std::uint64_t size, bool replacing);
+// The text cut to the size, or padded with spaces.
+bool resize_text(std::string& text, std::uint64_t size);
 
-// A replacement through the handle that was left pending is done: the text loses what lies past the
-// handle's size, and every handle sees the replaced text. The open file's and its text's locks are held.
-void end_replacement(OpenFile& file, MemberText& text);
+// The handle's own text, or nothing when it works on the member's.
+inline std::string* own_text(OpenFile& file) {
+  return file.replacement && file.replacement->own_text ? &*file.replacement->own_text : nullptr;
+}
+
+// The text the handle reads and writes.
+inline const std::string& text_of(OpenFile& file) {
+  const std::string* own = own_text(file);
+  return own ? *own : file.text->text;
+}
+
+// Runs the edit on the handle's text and records a change it made: in its own text, or as a change of
+// the member's text.
+template <typename Edit>
+void edit_text(OpenFile& file, Edit edit) {
+  if (std::string* own = own_text(file)) {
+    if (edit(*own)) file.replacement->copy_is_current = false;
+  } else if (edit(file.text->text)) {
+    file.text->changed();
+  }
+}
+
+// A replacement through the handle begins, with a text of its own, empty, when the member is open under
+// another name.
+void start_replacement(OpenFile& file, MemberText& text);
+
+// Whether the replacement's own text would change the member were its handle done now: it holds neither
+// the text the replacement began with nor the member's text.
+bool changes_text(const Replacement& replacement, const MemberText& text);
 
 }  // namespace varlin::filesystem::operations
