@@ -45,16 +45,19 @@ TEST(NtStatusFromWin32, MapsTheCodesTheMountPasses) {
     EXPECT_EQ(nt_status_from_win32(error), nt_status(status)) << error;
 }
 
-TEST(ControlRequest, LinesCarryWordsAndWriteCarriesItsBytes) {
+TEST(ControlRequest, LinesCarryWordsAndWriteAndHoldCarryTheirBytes) {
   const std::vector<std::string> words = {"write", "\\a b\\c", "12"};
   EXPECT_EQ(request_line(words), "write\t\\a b\\c\t12\n");
   EXPECT_EQ(split_request_line("write\t\\a b\\c\t12"), words);
-  EXPECT_EQ(payload_size(words), 12u);
   EXPECT_EQ(payload_size(std::vector<std::string>{"read", "\\a"}), 0u);
-  for (const std::string count : {"", "-1", "1x", "268435457"}) {
-    EXPECT_FALSE(payload_size(std::vector<std::string>{"write", "\\a", count})) << count;
+  for (const std::string command : {"write", "hold"}) {
+    EXPECT_EQ(payload_size(std::vector<std::string>{command, "\\a", "12"}), 12u) << command;
+    for (const std::string count : {"", "-1", "1x", "268435457"}) {
+      EXPECT_FALSE(payload_size(std::vector<std::string>{command, "\\a", count})) << command << " " << count;
+    }
+    EXPECT_EQ(payload_size(std::vector<std::string>{command, "\\a"}).error(),
+              command + " takes a path and a byte count");
   }
-  EXPECT_FALSE(payload_size(std::vector<std::string>{"write", "\\a"}));
 }
 
 TEST(ControlRequest, PipeIsNamedAfterTheMountPoint) {

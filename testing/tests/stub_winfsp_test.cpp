@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include <chrono>
+#include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,16 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace varlin::winfsp;
+
+// Runs a request on the file system's dispatcher; its reply, or a failure when none comes in time.
+std::string run_request(StubWinFsp& winfsp, FSP_FILE_SYSTEM* file_system, ControlRequest request) {
+  std::future<std::string> reply = winfsp.submit(file_system, std::move(request));
+  if (reply.wait_for(10s) != std::future_status::ready) {
+    ADD_FAILURE() << "no reply";
+    return {};
+  }
+  return reply.get();
+}
 
 // A memory file system served by the stand-in through the real operation table.
 class StubMount : public ::testing::Test {
@@ -33,13 +47,7 @@ class StubMount : public ::testing::Test {
   ~StubMount() override { winfsp.file_system_delete(file_system); }
 
   std::string run(std::vector<std::string> words, std::string payload = {}) {
-    std::future<std::string> reply =
-        winfsp.submit(file_system, ControlRequest{std::move(words), std::move(payload)});
-    if (reply.wait_for(10s) != std::future_status::ready) {
-      ADD_FAILURE() << "no reply";
-      return {};
-    }
-    return reply.get();
+    return run_request(winfsp, file_system, ControlRequest{std::move(words), std::move(payload)});
   }
 
   varlin::StopChannel channel = varlin::StopChannel::create();
@@ -143,6 +151,85 @@ TEST_F(StubMount, StopDispatcherReturnsAfterDispatcherStopped) {
   winfsp.stop_dispatcher(file_system);
   EXPECT_EQ(memory.dispatcher_stops(), 1);
   EXPECT_EQ(winfsp.stop_service_calls(), std::vector<bool>{true});
+}
+
+// Texts by name behind the few slots that "hold" and "read" go through, noting each call with the name
+// of the file it is made for. A file context points at its open's name.
+struct NotingFileSystem {
+  std::map<std::u16string, std::string> texts;
+  std::deque<std::u16string> opened;
+  std::vector<std::string> calls;
+
+  static NotingFileSystem& of(FSP_FILE_SYSTEM* file_system) {
+    return *static_cast<NotingFileSystem*>(file_system->UserContext);
+  }
+
+  // The text of a context's file, noting the call.
+  std::string& note(std::string_view call, void* file_context, std::string_view detail = {}) {
+    const std::u16string& name = *static_cast<std::u16string*>(file_context);
+    calls.push_back(fmt::format("{} {}{}", call, std::string(name.begin(), name.end()), detail));
+    return texts.at(name);
+  }
+
+  static FSP_FILE_SYSTEM_INTERFACE table() {
+    FSP_FILE_SYSTEM_INTERFACE table{};
+    table.Open = [](FSP_FILE_SYSTEM* file_system, char16_t* name, std::uint32_t, std::uint32_t,
+                    void** file_context, FSP_FSCTL_FILE_INFO*) {
+      NotingFileSystem& files = of(file_system);
+      *file_context = &files.opened.emplace_back(name);
+      files.note("Open", *file_context);
+      return kStatusSuccess;
+    };
+    table.OverwriteEx = [](FSP_FILE_SYSTEM* file_system, void* file_context, std::uint32_t, Boolean,
+                           std::uint64_t, FILE_FULL_EA_INFORMATION*, std::uint32_t, FSP_FSCTL_FILE_INFO*) {
+      of(file_system).note("OverwriteEx", file_context).clear();
+      return kStatusSuccess;
+    };
+    table.Write = [](FSP_FILE_SYSTEM* file_system, void* file_context, void* buffer, std::uint64_t offset,
+                     std::uint32_t length, Boolean, Boolean, std::uint32_t* written, FSP_FSCTL_FILE_INFO*) {
+      const std::string_view data(static_cast<const char*>(buffer), length);
+      of(file_system)
+          .note("Write", file_context, fmt::format(" at {}: {}", offset, data))
+          .replace(offset, length, data);
+      *written = length;
+      return kStatusSuccess;
+    };
+    table.Read = [](FSP_FILE_SYSTEM* file_system, void* file_context, void* buffer, std::uint64_t offset,
+                    std::uint32_t length, std::uint32_t* read) {
+      const std::string& text = of(file_system).note("Read", file_context, fmt::format(" at {}", offset));
+      *read = static_cast<std::uint32_t>(text.copy(static_cast<char*>(buffer), length, offset));
+      return kStatusSuccess;
+    };
+    table.Cleanup = [](FSP_FILE_SYSTEM* file_system, void* file_context, char16_t*, std::uint32_t) {
+      of(file_system).note("Cleanup", file_context);
+    };
+    table.Close = [](FSP_FILE_SYSTEM* file_system, void* file_context) {
+      of(file_system).note("Close", file_context);
+    };
+    return table;
+  }
+};
+
+TEST(StubWinFsp, AHeldFileGetsNoCleanupNorCloseWhileLaterRequestsRun) {
+  NotingFileSystem files;
+  files.texts = {{u"\\held.txt", "old text"}, {u"\\read.txt", "other"}};
+  const FSP_FILE_SYSTEM_INTERFACE table = NotingFileSystem::table();
+  StubWinFsp winfsp;
+  FSP_FILE_SYSTEM* file_system = nullptr;
+  ASSERT_EQ(winfsp.file_system_create(u"WinFsp.Disk", varlin::mount_volume_params(1, 1), table, &file_system),
+            kStatusSuccess);
+  file_system->UserContext = &files;
+  ASSERT_EQ(winfsp.start_dispatcher(file_system, 1), kStatusSuccess)
+      << "one thread, which the hold must free";
+  EXPECT_EQ(run_request(winfsp, file_system, {{"hold", "\\held.txt", "7"}, "changed"}),
+            "OK\nwrote 7 bytes and holds the file open\n");
+  EXPECT_EQ(run_request(winfsp, file_system, {{"read", "\\read.txt"}, {}}), "OK\nother");
+  winfsp.file_system_delete(file_system);
+  EXPECT_EQ(files.texts.at(u"\\held.txt"), "changed");
+  EXPECT_EQ(files.calls, (std::vector<std::string>{"Open \\held.txt", "OverwriteEx \\held.txt",
+                                                   "Write \\held.txt at 0: changed", "Open \\read.txt",
+                                                   "Read \\read.txt at 0", "Read \\read.txt at 5",
+                                                   "Cleanup \\read.txt", "Close \\read.txt"}));
 }
 
 TEST(StubWinFsp, RefusesAnotherDeviceAndMountPointsItCannotTake) {

@@ -1,6 +1,7 @@
 // winfsp_stub_client MOUNT-POINT COMMAND [ARGUMENT...]: sends one request to the control pipe of a file
-// system that the stand-in winfsp-x64.dll serves and prints the reply. "write PATH LOCAL-FILE" sends the
-// local file's bytes. Exit codes: 0 done, 1 the request failed, 2 usage, 3 no such mount.
+// system that the stand-in winfsp-x64.dll serves and prints the reply. "write PATH LOCAL-FILE" and
+// "hold PATH LOCAL-FILE" send the local file's bytes. Exit codes: 0 done, 1 the request failed, 2 usage,
+// 3 no such mount.
 
 #include <windows.h>
 
@@ -24,7 +25,7 @@ constexpr DWORD kReplyTimeoutMs = 120'000;
 constexpr char kUsage[] =
     "usage: winfsp_stub_client MOUNT-POINT COMMAND [ARGUMENT...]\n"
     "commands: volume | params | stat PATH | dir PATH | find DIR NAME | read PATH | write PATH LOCAL-FILE |\n"
-    "          mkdir PATH | delete PATH | rename PATH NEW-PATH | stop\n";
+    "          hold PATH LOCAL-FILE | mkdir PATH | delete PATH | rename PATH NEW-PATH | stop\n";
 
 std::vector<std::string> arguments() {
   int count = 0;
@@ -58,7 +59,7 @@ int main() {
   words.erase(words.begin());
 
   std::string payload;
-  if (words.front() == "write") {
+  if (winfsp_stub::carries_payload(words.front())) {
     if (words.size() != 3) {
       write_to(STD_ERROR_HANDLE, kUsage);
       return 2;

@@ -53,6 +53,7 @@ class Session {
 
   FSP_FILE_SYSTEM* file_system() const { return mount_.file_system; }
   const FSP_FILE_SYSTEM_INTERFACE& table() const { return *mount_.table; }
+  void hold_open(void* file_context) const { mount_.hold_open(file_context); }
 
   // Logs a slot's result; a failure ends the request.
   void check(std::string_view step, std::u16string_view name, NtStatus status) const {
@@ -97,6 +98,7 @@ class OpenedFile {
   OpenedFile& operator=(const OpenedFile&) = delete;
 
   ~OpenedFile() {
+    if (left_open_) return;
     if (session_.table().Cleanup != nullptr)
       session_.table().Cleanup(session_.file_system(), context_, name_.data(), cleanup_flags_);
     if (session_.table().Close != nullptr) session_.table().Close(session_.file_system(), context_);
@@ -110,6 +112,11 @@ class OpenedFile {
     return {normalized_.data(), info_.NormalizedNameSize / sizeof(char16_t)};
   }
   void add_cleanup_flags(std::uint32_t flags) { cleanup_flags_ |= flags; }
+  // No Cleanup or Close follows; the context is the caller's to keep.
+  void* leave_open() {
+    left_open_ = true;
+    return context_;
+  }
 
  private:
   void prepare() {
@@ -123,6 +130,7 @@ class OpenedFile {
   FSP_FSCTL_OPEN_FILE_INFO info_{};
   std::array<char16_t, 1024> normalized_{};
   std::uint32_t cleanup_flags_ = 0;
+  bool left_open_ = false;
 };
 
 std::string volume(Session& session) {
@@ -219,22 +227,15 @@ std::string read(Session& session, std::string_view path) {
   }
 }
 
-std::string write(Session& session, std::string_view path, const std::string& payload) {
-  // As CreateFile with CREATE_ALWAYS: an existing file is opened and overwritten, a new one created.
-  std::u16string name = utf16(path);
-  std::uint32_t attributes = 0;
-  const bool exists = session.table().GetSecurityByName(session.file_system(), name.data(), &attributes,
-                                                        nullptr, nullptr) >= 0;
-  OpenedFile file =
-      exists ? OpenedFile(session, path, kFileNonDirectoryFile, kWriteAccess)
-             : OpenedFile(session, path, kFileNonDirectoryFile, kWriteAccess, OpenedFile::Create{});
-  if (exists) {
-    FSP_FSCTL_FILE_INFO info{};
-    session.check("OverwriteEx", file.name_view(),
-                  session.table().OverwriteEx(session.file_system(), file.context(), kFileAttributeNormal, 0,
-                                              0, nullptr, 0, &info));
-  }
-  file.add_cleanup_flags(kCleanupAfterWrite);
+void overwrite(Session& session, OpenedFile& file) {
+  FSP_FSCTL_FILE_INFO info{};
+  session.check("OverwriteEx", file.name_view(),
+                session.table().OverwriteEx(session.file_system(), file.context(), kFileAttributeNormal, 0, 0,
+                                            nullptr, 0, &info));
+}
+
+// Writes the payload from offset 0 in pieces of the transfer size; the bytes written.
+std::uint64_t write_payload(Session& session, OpenedFile& file, const std::string& payload) {
   std::uint64_t written = 0;
   while (written < payload.size()) {
     const auto length =
@@ -248,7 +249,30 @@ std::string write(Session& session, std::string_view path, const std::string& pa
     if (bytes == 0) throw StepFailed{kStatusUnsuccessful, "Write took no byte"};
     written += bytes;
   }
-  return fmt::format("wrote {} bytes\n", written);
+  return written;
+}
+
+std::string write(Session& session, std::string_view path, const std::string& payload) {
+  // As CreateFile with CREATE_ALWAYS: an existing file is opened and overwritten, a new one created.
+  std::u16string name = utf16(path);
+  std::uint32_t attributes = 0;
+  const bool exists = session.table().GetSecurityByName(session.file_system(), name.data(), &attributes,
+                                                        nullptr, nullptr) >= 0;
+  OpenedFile file =
+      exists ? OpenedFile(session, path, kFileNonDirectoryFile, kWriteAccess)
+             : OpenedFile(session, path, kFileNonDirectoryFile, kWriteAccess, OpenedFile::Create{});
+  if (exists) overwrite(session, file);
+  file.add_cleanup_flags(kCleanupAfterWrite);
+  return fmt::format("wrote {} bytes\n", write_payload(session, file, payload));
+}
+
+// As an editor that keeps an existing file open with its changes: written as write does, never closed.
+std::string hold(Session& session, std::string_view path, const std::string& payload) {
+  OpenedFile file(session, path, kFileNonDirectoryFile, kWriteAccess);
+  overwrite(session, file);
+  const std::uint64_t written = write_payload(session, file, payload);
+  session.hold_open(file.leave_open());
+  return fmt::format("wrote {} bytes and holds the file open\n", written);
 }
 
 std::string make_directory(Session& session, std::string_view path) {
@@ -284,6 +308,7 @@ std::string dispatch(Session& session, const MountView& mount, const ControlRequ
   if (command == "find" && arguments == 2) return find(session, words[1], words[2]);
   if (command == "read" && arguments == 1) return read(session, words[1]);
   if (command == "write" && arguments == 2) return write(session, words[1], request.payload);
+  if (command == "hold" && arguments == 2) return hold(session, words[1], request.payload);
   if (command == "mkdir" && arguments == 1) return make_directory(session, words[1]);
   if (command == "delete" && arguments == 1) return remove(session, words[1]);
   if (command == "rename" && arguments == 2) return rename(session, words[1], words[2]);

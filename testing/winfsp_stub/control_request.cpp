@@ -32,9 +32,14 @@ std::vector<std::string> split_request_line(std::string_view line) {
   }
 }
 
+bool carries_payload(std::string_view command) {
+  return command == "write" || command == "hold";
+}
+
 std::expected<std::size_t, std::string> payload_size(std::span<const std::string> words) {
-  if (words.empty() || words.front() != "write") return 0;
-  if (words.size() != 3) return std::unexpected("write takes a path and a byte count");
+  if (words.empty() || !carries_payload(words.front())) return 0;
+  if (words.size() != 3)
+    return std::unexpected(fmt::format("{} takes a path and a byte count", words.front()));
   const std::string& count = words.back();
   std::size_t size = 0;
   const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), size);

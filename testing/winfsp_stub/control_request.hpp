@@ -3,9 +3,9 @@
 // The stand-in's control pipe: a client writes one request, the stand-in runs it on a dispatcher
 // thread and writes one reply, then the connection ends.
 //
-// Request: a line of words separated by tabs (the command first), ended by a line feed; "write" is
-// followed by as many bytes as its last word says. Reply: "OK" and a line feed, then the command's
-// output; or "ERROR 0x<NTSTATUS> <step>" and a line feed.
+// Request: a line of words separated by tabs (the command first), ended by a line feed; "write" and
+// "hold" are followed by as many bytes as their last word says. Reply: "OK" and a line feed, then the
+// command's output; or "ERROR 0x<NTSTATUS> <step>" and a line feed.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +35,9 @@ std::string request_line(std::span<const std::string> words);
 
 // The words of a request line (without its line feed).
 std::vector<std::string> split_request_line(std::string_view line);
+
+// Whether a request of this command carries the bytes of a local file ("write", "hold").
+bool carries_payload(std::string_view command);
 
 // How many payload bytes follow a request with these words; an error text for a malformed count.
 std::expected<std::size_t, std::string> payload_size(std::span<const std::string> words);

@@ -39,6 +39,7 @@ class StubFileSystem {
   std::shared_ptr<void> mount_point_claim;
   FSP_FILE_SYSTEM_OPERATION_GUARD_STRATEGY guard_strategy = FSP_FILE_SYSTEM_OPERATION_GUARD_STRATEGY_FINE;
   std::uint32_t debug_log_mask = 0;
+  std::vector<void*> held_open;  // contexts of handles never cleaned up nor closed, as WinFsp leaves them
 
   std::condition_variable wake;
   std::deque<std::packaged_task<std::string()>> jobs;
@@ -211,6 +212,10 @@ std::future<std::string> StubWinFsp::submit(FSP_FILE_SYSTEM* file_system, Contro
       view.debug_log_mask = stub.debug_log_mask;
     }
     view.mount_point = mount_point;
+    view.hold_open = [&stub](void* file_context) {
+      std::lock_guard lock(stub.mutex);
+      stub.held_open.push_back(file_context);
+    };
     return run_command(view, request, [this](std::string_view line) { write_debug_log(line); });
   });
   std::future<std::string> reply = job.get_future();

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ using child_process::RunningChild;
 constexpr DWORD kMountTimeoutMs = 60'000;
 constexpr DWORD kStopTimeoutMs = 30'000;
 constexpr DWORD kPipeTimeoutMs = 30'000;
+constexpr DWORD kCopyTimeoutMs = 10'000;
+constexpr DWORD kPollMs = 100;
 constexpr std::string_view kBannerEnd = "to stop the mount.\n";
 
 std::wstring wide(std::string_view text) {
@@ -69,6 +72,29 @@ ChildRun stub_client(std::string_view mount_point, const std::wstring& arguments
 
 std::string describe(const RunningChild& mount) {
   return "standard output:\n" + mount.output() + "\nstandard error:\n" + mount.errors();
+}
+
+// Whether a file below `folder`, at any depth, holds exactly `text`.
+bool holds_a_file_of(const std::filesystem::path& folder, std::string_view text) {
+  std::error_code error;
+  for (std::filesystem::recursive_directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (!entry->is_regular_file()) continue;
+    std::ifstream file(entry->path(), std::ios::binary);
+    if (std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()) == text)
+      return true;
+  }
+  return false;
+}
+
+// Waits until a file below `folder` holds exactly `text`; false when none does within the time.
+bool wait_for_a_file_of(const std::filesystem::path& folder, std::string_view text, DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  while (!holds_a_file_of(folder, text)) {
+    if (GetTickCount64() > deadline) return false;
+    Sleep(kPollMs);
+  }
+  return true;
 }
 
 class MountProgram : public ::testing::Test {
@@ -283,6 +309,37 @@ TEST_F(MountProgram, NamesTheTextsEarlierMountsKeptAndKeepsNoCopyOfASavedMember)
   EXPECT_EQ(mount->wait(kStopTimeoutMs), 0u) << describe(*mount);
   EXPECT_EQ(mount->errors(),
             "1 unsaved text from an earlier mount is kept in " + varlin::filesystem::utf8_of(kept) + "\n");
+}
+
+// An editor holds a member open with changes while a write waits on an IBM i that stopped answering:
+// the stop copies the changed text at once, not once that write has timed out.
+TEST_F(MountProgram, AtTheStopEveryChangedTextIsCopiedWhileAnOperationWaitsOnTheIbmI) {
+  const auto ibmi = serve_fake_ibmi("127.0.83.11");
+  ASSERT_TRUE(ibmi->ready());
+  const testing_support::TemporaryFolder local_app_data;
+  const std::string changed = "PGM\nSNDPGMMSG MSG('Not saved yet')\nENDPGM\n";
+  const auto edited = local_app_data.path() / "HELLO.clp";
+  std::ofstream(edited, std::ios::binary) << changed;
+
+  const auto mount = start_mount(
+      L"-v --host 127.0.83.11 --user DEMO --mount-point W:",
+      {L"MORVA_PASSWORD=demo", L"NO_COLOR=1", L"LOCALAPPDATA=" + local_app_data.path().wstring()});
+  ASSERT_TRUE(mount->wait_for_output(kBannerEnd, kMountTimeoutMs)) << describe(*mount);
+  const ChildRun held = stub_client("W:", L"hold \\QSYS.LIB\\DEMOLIB\\QCLSRC\\HELLO.clp " + edited.wstring());
+  ASSERT_EQ(held.exit_code, 0u) << held.errors;
+
+  ASSERT_TRUE(ibmi->fall_silent());
+  const RunningChild waiting_write(child_process::program_folder() + L"winfsp_stub_client.exe",
+                                   L"W: write \\home\\demo\\readme.txt " + edited.wstring());
+  ASSERT_TRUE(
+      mount->wait_for_output("querying IFS entry security path=/home/demo/readme.txt", kMountTimeoutMs))
+      << describe(*mount);
+  mount->write_input("stop\n");
+  EXPECT_TRUE(wait_for_a_file_of(local_app_data.path() / "varlin" / "unsaved" / "127.0.83.11", changed,
+                                 kCopyTimeoutMs))
+      << "no copy of the changed text within " << kCopyTimeoutMs << " ms of the stop; the folder holds "
+      << ::testing::PrintToString(local_app_data.files()) << "\n"
+      << describe(*mount);
 }
 
 TEST_F(MountProgram, WithoutAFolderForUnsavedTextsItDoesNotStart) {
