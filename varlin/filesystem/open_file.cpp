@@ -5,8 +5,7 @@ namespace varlin::filesystem {
 SharedStateLock::SharedStateLock(OpenFile& file) : file_(file) {
   if (MemberText* text = file.text.get()) {
     lock_ = std::unique_lock(text->mutex);
-    const Replacement* own =
-        file.replacement && file.replacement->own_text ? file.replacement.get() : nullptr;
+    const Replacement* own = file.own_replacement();
     file.entry.size = own ? own->own_text->size() : text->text.size();
     file.entry.modified = own ? own->modified : text->modified;
   } else if (StreamFile* stream = file.stream.get()) {
@@ -18,8 +17,8 @@ SharedStateLock::SharedStateLock(OpenFile& file) : file_(file) {
 
 SharedStateLock::~SharedStateLock() {
   if (MemberText* text = file_.text.get()) {
-    const bool own = file_.replacement && file_.replacement->own_text;
-    (own ? file_.replacement->modified : text->modified) = file_.entry.modified;
+    Replacement* own = file_.own_replacement();
+    (own ? own->modified : text->modified) = file_.entry.modified;
   } else if (StreamFile* stream = file_.stream.get()) {
     stream->size = file_.entry.size;
     stream->modified = file_.entry.modified;

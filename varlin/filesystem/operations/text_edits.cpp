@@ -32,11 +32,12 @@ bool resize_text(std::string& text, std::uint64_t size) {
 void start_replacement(OpenFile& file, MemberText& text) {
   file.replacement = std::make_shared<Replacement>(Replacement{.own_text = std::nullopt,
                                                                .base = text.text,
-                                                               .modified = now_seconds(),
+                                                               .modified = 0,
                                                                .name = file.path,
                                                                .recovery_copy = std::nullopt});
   if (text.open_under_other_name(file.path)) {
     file.replacement->own_text.emplace();
+    file.replacement->modified = now_seconds();
     file.entry.size = 0;
     file.entry.modified = file.replacement->modified;
   }

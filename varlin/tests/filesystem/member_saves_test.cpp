@@ -249,14 +249,19 @@ class CopiesAtOnce : public MemberSaves {
     if (save_.valid()) save_.get();
   }
 
-  // Whether a request of the kind reached the IBM i within the bound.
-  bool arrived(RequestKind kind) {
+  // Whether the condition holds within the bound.
+  static bool within_bound(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + kBound;
-    while (host.count(kind) == 0) {
+    while (!condition()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+  }
+
+  // Whether a request of the kind reached the IBM i within the bound.
+  bool arrived(RequestKind kind) {
+    return within_bound([this, kind] { return host.count(kind) > 0; });
   }
 
   // The three changed texts, each in a copy of its own.
@@ -280,9 +285,7 @@ TEST_F(CopiesAtOnce, TheStopCopiesEveryChangedTextWhileAWriteAndASaveWaitOnTheIb
 // Windows flushes the whole volume at a shutdown: the copies come before its write-backs wait.
 TEST_F(CopiesAtOnce, TheFlushOfTheVolumeCopiesEveryChangedTextWhileAWriteAndASaveWaitOnTheIbmI) {
   auto flushed = std::async(std::launch::async, [this] { return fs_->flush_volume(); });
-  const auto deadline = std::chrono::steady_clock::now() + kBound;
-  while (recovery_folder.files().size() < 3 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  static_cast<void>(within_bound([this] { return recovery_folder.files().size() >= 3; }));
   expect_every_changed_text_copied();
   host.stop();
   EXPECT_FALSE(flushed.get()) << "the write-backs found no IBM i";

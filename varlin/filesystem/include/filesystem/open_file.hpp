@@ -101,6 +101,11 @@ struct OpenFile {
   // A replacement through the handle that is not done yet; also in the text's replacements. Read and
   // changed with the text's lock held.
   std::shared_ptr<Replacement> replacement;
+
+  // The replacement when the handle works on a text of its own, else nothing.
+  Replacement* own_replacement() const {
+    return replacement && replacement->own_text ? replacement.get() : nullptr;
+  }
 };
 
 // An open file behind its own lock, shared by WinFsp's file context and the mount's registry. Lock

@@ -17,23 +17,18 @@ bool write_into(std::string& text, std::uint64_t start, std::string_view bytes);
 // The text cut to the size, or padded with spaces.
 bool resize_text(std::string& text, std::uint64_t size);
 
-// The handle's own text, or nothing when it works on the member's.
-inline std::string* own_text(OpenFile& file) {
-  return file.replacement && file.replacement->own_text ? &*file.replacement->own_text : nullptr;
-}
-
 // The text the handle reads and writes.
-inline const std::string& text_of(OpenFile& file) {
-  const std::string* own = own_text(file);
-  return own ? *own : file.text->text;
+inline const std::string& text_of(const OpenFile& file) {
+  const Replacement* own = file.own_replacement();
+  return own ? *own->own_text : file.text->text;
 }
 
 // Runs the edit on the handle's text and records a change it made: in its own text, or as a change of
 // the member's text.
 template <typename Edit>
 void edit_text(OpenFile& file, Edit edit) {
-  if (std::string* own = own_text(file)) {
-    if (edit(*own)) file.replacement->copy_is_current = false;
+  if (Replacement* own = file.own_replacement()) {
+    if (edit(*own->own_text)) own->copy_is_current = false;
   } else if (edit(file.text->text)) {
     file.text->changed();
   }
