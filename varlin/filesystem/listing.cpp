@@ -4,6 +4,7 @@
 #include <ranges>
 
 #include "filesystem/ifs_file_system.hpp"
+#include "morva/command/program_call.hpp"
 #include "morva/log.hpp"
 #include "morva/server/display_name.hpp"
 #include "morva/server/path_text.hpp"
@@ -24,6 +25,8 @@ std::optional<std::string> library_of(std::string_view directory) {
   if (components.size() != 2 || !morva::server::is_qsys_root(components[0])) return std::nullopt;
   return std::string(library_name(components[1]));
 }
+
+constexpr std::size_t kMemberNameWidth = 10;
 
 struct ObjectName {
   std::string object;
@@ -68,6 +71,13 @@ StatusResult<std::vector<DirEntry>> IfsFileSystem::list_directory(std::string_vi
     std::optional<MemberLocation> member;
     if (source_file && listed_entry.name.size() >= 4 && listed_entry.name.ends_with(".MBR")) {
       const std::string stem = listed_entry.name.substr(0, listed_entry.name.size() - 4);
+      // The description programs cannot be asked about a member such as A.B: the rest of the file
+      // lists without it.
+      if (!morva::command::is_api_name(stem, kMemberNameWidth)) {
+        morva::log::warn(kLogTarget, "leaving out of the listing an IBM i member the APIs cannot name",
+                         {{"path", join_path(resolved, listed_entry.name)}});
+        continue;
+      }
       auto described = with_command([&source_file, &stem](CommandClient& client) {
         return client.retrieve_member_description(source_file->library, source_file->file, stem);
       });

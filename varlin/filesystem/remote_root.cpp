@@ -76,13 +76,21 @@ std::string translate_remote_root(std::string_view root, const RootEnvironment& 
 }
 
 morva::Result<std::string> normalize_remote_root(std::string_view root) {
-  const bool climbs = std::ranges::any_of(std::views::split(root, '/'), [](auto component) {
-    return std::string_view(component.begin(), component.end()) == "..";
-  });
-  if (!root.starts_with('/') || root.find('\\') != std::string_view::npos || climbs)
+  const auto refused = [] {
     return std::unexpected(morva::Error::io(morva::IoErrorKind::invalid_input,
                                             "remote root must be an absolute IBM i IFS path"));
-  std::string normalized = without_trailing_slashes(std::string(root));
+  };
+  if (!root.starts_with('/') || root.find('\\') != std::string_view::npos) return refused();
+  // The IBM i reads "." and empty steps as no step at all; the mount's checks of the library file system
+  // need the root spelled that way too.
+  std::string normalized;
+  for (const auto step : std::views::split(root, '/')) {
+    const std::string_view name(step.begin(), step.end());
+    if (name == "..") return refused();
+    if (name.empty() || name == ".") continue;
+    normalized += '/';
+    normalized += name;
+  }
   return normalized.empty() ? std::string("/") : normalized;
 }
 

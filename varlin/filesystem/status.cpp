@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "morva/log.hpp"
-#include "morva/server/qsys_path.hpp"
+#include "morva/server/remote_path.hpp"
+#include "morva/server/resolve_remote_path.hpp"
 
 namespace varlin::filesystem {
 
@@ -77,7 +78,9 @@ bool is_not_found(NtStatus status) {
 }
 
 StatusResult<void> reject_source_member_path(std::string_view path) {
-  if (morva::server::QsysMemberPath::parse(path)) return std::unexpected(winfsp::kStatusAccessDenied);
+  // Every spelling of a member resolves to a path inside its source file, a member's text or not.
+  if (morva::server::is_source_member_path(morva::server::resolve_remote_path(path)))
+    return std::unexpected(winfsp::kStatusAccessDenied);
   return {};
 }
 

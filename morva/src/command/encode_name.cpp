@@ -1,5 +1,7 @@
 #include "morva/command/program_call.hpp"
 
+#include <algorithm>
+
 namespace morva::command {
 
 namespace {
@@ -29,6 +31,11 @@ std::vector<std::uint8_t> encode_name(std::string_view text, std::size_t width) 
   std::vector<std::uint8_t> name(width, kEbcdicBlank);
   for (std::size_t i = 0; i < width && i < text.size(); ++i) name[i] = name_byte(text[i]);
   return name;
+}
+
+bool is_api_name(std::string_view text, std::size_t width) {
+  return !text.empty() && text.size() <= width &&
+         std::ranges::none_of(text, [](char c) { return name_byte(c) == kEbcdicQuestionMark; });
 }
 
 }  // namespace morva::command

@@ -85,7 +85,7 @@ asio::awaitable<Result<void>> IfsClient::write_source_member(std::string path, s
   if (!ccsid) co_return std::unexpected(ccsid.error());
   const auto bytes = ccsid::encode_source_member(text, *ccsid, record_length);
   if (!bytes) co_return std::unexpected(bytes.error());
-  const auto written = co_await write(normalized, *bytes, WriteOptions{std::nullopt, false, true});
+  const auto written = co_await write_checked(normalized, *bytes, WriteOptions{std::nullopt, false, true});
   if (!written) co_return std::unexpected(written.error());
   if (*written != bytes->size())
     co_return fail(fmt::format("file-service wrote {} of {} encoded source bytes to {}", *written,

@@ -60,6 +60,15 @@ asio::awaitable<Result<std::uint64_t>> IfsClient::write(std::string path, std::s
   std::string normalized = server::normalize_remote_path(path);
   if (auto allowed = server::ensure_not_root(normalized); !allowed)
     co_return std::unexpected(allowed.error());
+  // A member's records hold its text as the source-member write encodes it, never raw bytes.
+  if (server::is_source_member_path(normalized))
+    co_return fail("native writes are unavailable for QSYS source members");
+  co_return co_await write_checked(std::move(normalized), bytes, options);
+}
+
+asio::awaitable<Result<std::uint64_t>> IfsClient::write_checked(std::string normalized,
+                                                                std::span<const std::uint8_t> bytes,
+                                                                WriteOptions options) {
   const std::uint64_t start = options.offset.value_or(0);
   if (auto checked = check_offset_range(start, bytes.size(), datastream_level_, "write offset overflow");
       !checked)

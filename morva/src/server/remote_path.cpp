@@ -1,6 +1,7 @@
 #include "morva/server/remote_path.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "morva/ccsid/utf8.hpp"
 #include "morva/server/path_text.hpp"
@@ -8,7 +9,21 @@
 namespace morva::server {
 namespace {
 
-constexpr std::string_view kQsysPrefix = "/QSYS.LIB/";
+// The steps of a path as the IBM i follows them: empty and "." steps are none, ".." goes back one.
+std::vector<std::string_view> followed_steps(std::string_view path) {
+  std::vector<std::string_view> steps;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view step = path.substr(start, end - start);
+    if (step == "..") {
+      if (!steps.empty()) steps.pop_back();
+    } else if (!step.empty() && step != ".") {
+      steps.push_back(step);
+    }
+    start = end + 1;
+  }
+  return steps;
+}
 
 }  // namespace
 
@@ -27,11 +42,12 @@ Result<void> ensure_not_root(std::string_view normalized_path) {
 }
 
 bool is_source_member_path(std::string_view path) {
-  if (path.size() < kQsysPrefix.size() ||
-      !equals_ignore_ascii_case(path.substr(0, kQsysPrefix.size()), kQsysPrefix))
-    return false;
-  const std::string_view last = path.substr(path.rfind('/') + 1);
-  return ends_with_ignore_ascii_case(last, kMemberSuffix);
+  if (path.ends_with('/')) return false;
+  const auto steps = followed_steps(path);
+  if (steps.size() < 2 || !is_qsys_root(steps.front())) return false;
+  // A database file holds members only, and only members are named *.MBR.
+  return ends_with_ignore_ascii_case(steps.back(), kMemberSuffix) ||
+         (steps.size() > 3 && ends_with_ignore_ascii_case(steps[2], kFileSuffix));
 }
 
 }  // namespace morva::server

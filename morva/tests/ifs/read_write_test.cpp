@@ -132,6 +132,8 @@ TEST(Close, RefusesAnyReplyButCloseAndReturnCode) {
   EXPECT_EQ(closed.error().text(), "unexpected file close reply 0x8002");
 }
 
+constexpr const char* kNoRawMemberWrite = "native writes are unavailable for QSYS source members";
+
 TEST(Write, ChoosesTheOpenOptionFromTheFlags) {
   struct Case {
     WriteOptions options;
@@ -233,7 +235,7 @@ TEST(Write, ClosesAfterAFailedBlockAndReportsIt) {
   }
 }
 
-TEST(Write, RefusesTheRootAndOffsetsBeyondTheLevelBeforeSending) {
+TEST(Write, RefusesTheRootMembersAndOffsetsBeyondTheLevelBeforeSending) {
   struct Case {
     std::string path;
     std::optional<std::uint64_t> offset;
@@ -244,8 +246,14 @@ TEST(Write, RefusesTheRootAndOffsetsBeyondTheLevelBeforeSending) {
       {" \\ ", std::nullopt, 1, "refusing to modify the IFS root directory"},
       {"//", std::nullopt, 1, "refusing to modify the IFS root directory"},
       {"/f", 0xFFFFFFFF, 2, "file offset 4294967296 requires file-service data stream level 16 or newer"},
+      // A member's records take its text only as the source-member write encodes it.
+      {"/QSYS.LIB/MYLIB.LIB/QCLSRC.FILE/HELLO.MBR", std::nullopt, 1, kNoRawMemberWrite},
+      {"/QSYS.LIB/MY.X.LIB/QCLSRC.FILE/NEW.MBR", 0, 1, kNoRawMemberWrite},
+      {"/QSYS.LIB/MY.X.LIB/QCLSRC.FILE/HELLO.clp", std::nullopt, 0, kNoRawMemberWrite},
+      {"/./qsys.lib//mylib.lib/qclsrc.file/hello.mbr", std::nullopt, 1, kNoRawMemberWrite},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     Session session(ConnectionScript(), ClientSettings{.datastream_level = 15});
     const Bytes data(c.length);
     const auto written = session.run([&](IfsClient& client) {

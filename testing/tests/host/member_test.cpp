@@ -74,14 +74,23 @@ TEST(FakeMemberCcsid, ComesFromTheObjectAttributesWhenAnOpenLeavesItUnstated) {
   EXPECT_EQ(session.host().count(RequestKind::write_file), 3u);
 }
 
+// An open that makes the file and refuses an existing one, then its close, as any client may send them.
+asio::awaitable<morva::Result<void>> make_file(morva::ifs::IfsClient& client, std::string path) {
+  constexpr std::uint16_t kCreateOnly = 4;
+  morva::ifs::IfsRequest open =
+      morva::ifs::OpenFileForWrite{path, client.ccsid(), client.datastream_level(), kCreateOnly};
+  if (auto sent = co_await client.send_request(std::move(open)); !sent)
+    co_return std::unexpected(sent.error());
+  const auto packet = co_await client.receive_reply();
+  if (!packet) co_return std::unexpected(packet.error());
+  const auto opened = morva::ifs::parse_open_reply(*packet, client.datastream_level(), path);
+  if (!opened) co_return std::unexpected(opened.error());
+  co_return co_await client.close_file(opened->file_handle, path);
+}
+
 TEST_F(FakeMembers, FollowTheRulesOfTheLibraryFileSystem) {
   using Client = morva::ifs::IfsClient;
-  const auto create = [](std::string path) {
-    return [path](Client& c) {
-      static const Bytes kNothing;
-      return outcome(c.write_file(path, kNothing, true, false));
-    };
-  };
+  const auto create = [](std::string path) { return [path](Client& c) { return make_file(c, path); }; };
   const ClientStep steps[] = {
       {"make a member", create("/QSYS.LIB/DEVLIB.LIB/QNEWSRC.FILE/fresh.MBR"), ""},
       {"make a stream file in a source file", create("/QSYS.LIB/DEVLIB.LIB/QNEWSRC.FILE/a.txt"),

@@ -99,6 +99,9 @@ OperationResult<OpenFileRef> IfsFileSystem::open(FileName name, std::uint32_t cr
     if (!shared) return fail(shared.error());
     text = std::move(*shared);
   } else if (!entry->is_directory) {
+    // A member that no spelling of its text reaches (a library or file whose name holds a '.') is not
+    // opened as the bytes of its records.
+    if (auto refused = reject_source_member_path(*path); !refused) return fail(refused.error());
     stream = open_stream_file(*path, *entry);
   }
   fill_file_info(info.FileInfo, *path, *entry);

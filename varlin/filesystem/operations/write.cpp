@@ -271,9 +271,9 @@ OperationResult<void> IfsFileSystem::rename(const OpenFileRef& file, FileName ne
   std::string source;
   {
     std::lock_guard lock(file->mutex);
-    if (file->file.entry.member) return fail(winfsp::kStatusAccessDenied);
-    if (auto refused = reject_source_member_path(*destination); !refused) return fail(refused.error());
     source = file->file.path;
+    for (const std::string_view path : {std::string_view(source), std::string_view(*destination)})
+      if (auto refused = reject_source_member_path(path); !refused) return fail(refused.error());
   }
   // Without the open file's lock: moving the open files takes each of their locks, this one's too.
   morva::log::debug(

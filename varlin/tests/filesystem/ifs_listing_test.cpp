@@ -160,6 +160,19 @@ TEST_F(ListDirectory, DescribesEachMemberOfASourceFileAsTheDirectoryNamesIt) {
   }
 }
 
+// IBM i names may hold a '.' after their first character; the description programs take none.
+TEST_F(ListDirectory, LeavesOutAMemberTheDescriptionProgramsCannotNameAndListsTheRest) {
+  host.with_tree([](IfsTree& tree) { tree.add_member("DEVLIB", "QCLSRC", "A.B", {.source_type = "CLP"}); });
+  const CapturedEvents warnings(spdlog::level::warn);
+  const auto listed = fs->list_directory(std::string(kQclsrc));
+  ASSERT_TRUE(listed);
+  EXPECT_THAT(names_of(*listed), ElementsAre("EMPTY.clp", "HELLO.clp"));
+  EXPECT_EQ(host.count(RequestKind::member_description), 2u) << "nothing is asked of the left out member";
+  EXPECT_THAT(warnings.lines(), ElementsAre("leaving out of the listing an IBM i member the APIs cannot name "
+                                            "path=/QSYS.LIB/DEVLIB.LIB/QCLSRC.FILE/A.B.MBR"));
+  EXPECT_FALSE(listing_asks(kQclsrc));
+}
+
 TEST_F(ListDirectory, LeadsDownToAMemberByTheNamesItShows) {
   std::string path = "/";
   for (const std::string name : {"QSYS.LIB", "DEVLIB", "QCLSRC", "HELLO.clp"}) {

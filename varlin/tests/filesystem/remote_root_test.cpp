@@ -56,11 +56,28 @@ TEST(RemoteRoot, TranslatesWhatAUnixLikeShellRewrote) {
   for (const auto& c : cases) EXPECT_EQ(checked(c.root, c.environment), c.expected) << c.name;
 }
 
+// The root as the IBM i resolves it: "." and empty steps are no steps.
 TEST(RemoteRoot, NormalisesOrRefuses) {
   const std::pair<const char*, const char*> cases[] = {
-      {"/", "/"},          {"///", "/"},         {"/home/user/", "/home/user"}, {"/a/./b", "/a/./b"},
-      {"", kRefused},      {"home", kRefused},   {"/a/../b", kRefused},         {"/a/..", kRefused},
-      {"/a\\b", kRefused}, {"/a/...", "/a/..."},
+      {"/", "/"},
+      {"///", "/"},
+      {"/.", "/"},
+      {"/./", "/"},
+      {"/home/user/", "/home/user"},
+      {"/a/./b", "/a/b"},
+      {"/./QSYS.LIB/DEMO.LIB", "/QSYS.LIB/DEMO.LIB"},
+      {"/QSYS.LIB/./DEMO.LIB", "/QSYS.LIB/DEMO.LIB"},
+      {"//QSYS.LIB//DEMO.LIB/", "/QSYS.LIB/DEMO.LIB"},
+      {"/home/./demo/.", "/home/demo"},
+      {"/a/...", "/a/..."},
+      {"/a/.b", "/a/.b"},
+      {"", kRefused},
+      {"home", kRefused},
+      {"./home", kRefused},
+      {"/a/../b", kRefused},
+      {"/a/..", kRefused},
+      {"/./..", kRefused},
+      {"/a\\b", kRefused},
   };
   for (const auto& [root, expected] : cases) EXPECT_EQ(checked(root, {}), expected) << root;
 }

@@ -27,6 +27,9 @@ struct ProgramParameter {
 // and cut there; characters outside the name alphabet become 0x6F.
 std::vector<std::uint8_t> encode_name(std::string_view text, std::size_t width);
 
+// Whether encode_name gives the name itself: one to `width` characters of the name alphabet.
+bool is_api_name(std::string_view text, std::size_t width);
+
 // The request 0x1003 that calls `program` in QSYS. Servers below datastream level 11 get message
 // option 4, newer ones 6.
 std::vector<std::uint8_t> encode_program_call(std::string_view program,

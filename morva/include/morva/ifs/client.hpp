@@ -89,6 +89,7 @@ class IfsClient {
   // Replaces a member's whole text, encoded as records of its CCSID.
   asio::awaitable<Result<void>> write_source_member(std::string path, std::string text,
                                                     std::uint64_t record_length);
+  // Raw bytes into a stream file; a member path is refused before anything is sent.
   asio::awaitable<Result<std::uint64_t>> write(std::string path, std::span<const std::uint8_t> bytes,
                                                WriteOptions options);
   asio::awaitable<Result<std::uint64_t>> write_file(std::string path, std::span<const std::uint8_t> bytes,
@@ -114,6 +115,10 @@ class IfsClient {
   asio::awaitable<Result<OpenReply>> open_by(IfsRequest request, std::string path);
   asio::awaitable<Result<OpenReply>> open_for_read(std::string path);
   asio::awaitable<Result<OpenReply>> open_for_write(std::string path, std::uint16_t option);
+  // A write to a normalised path that is not the root, member paths included.
+  asio::awaitable<Result<std::uint64_t>> write_checked(std::string normalized,
+                                                       std::span<const std::uint8_t> bytes,
+                                                       WriteOptions options);
   asio::awaitable<Result<std::uint64_t>> write_chunks(std::uint32_t file_handle, std::uint64_t start,
                                                       std::span<const std::uint8_t> bytes, std::string path);
 

@@ -23,7 +23,8 @@ struct RootEnvironment {
 // when the program runs under such a shell and the root does not begin with '/'; else the root as given.
 std::string translate_remote_root(std::string_view root, const RootEnvironment& environment);
 
-// The root checked (absolute, no '\', no ".." component) and without trailing '/' ("/" stays).
+// The root checked (absolute, no '\', no ".." step) and spelled without "." or empty steps, so
+// without a trailing '/' ("/" stays).
 morva::Result<std::string> normalize_remote_root(std::string_view root);
 
 }  // namespace varlin::filesystem

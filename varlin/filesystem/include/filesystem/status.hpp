@@ -22,7 +22,8 @@ NtStatus map_ifs_error(const morva::Error& error);
 // Whether the status says that the object or a folder of its path is not there.
 bool is_not_found(NtStatus status);
 
-// Source members are neither created nor moved through the mount.
+// Refuses a path of a source member, in any spelling: members are neither created nor moved through
+// the mount, and never opened but as their text.
 StatusResult<void> reject_source_member_path(std::string_view path);
 
 }  // namespace varlin::filesystem
