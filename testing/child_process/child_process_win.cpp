@@ -55,15 +55,17 @@ std::wstring environment_block(const std::vector<std::wstring>& extra) {
 }
 
 RunningChild::RunningChild(const std::wstring& path, const std::wstring& arguments,
-                           std::optional<std::wstring> environment) {
+                           std::optional<std::wstring> environment, std::optional<HANDLE> standard_output) {
   const ChildPipe input = make_pipe(true);
-  const ChildPipe output = make_pipe(false);
+  const ChildPipe output = standard_output ? ChildPipe{} : make_pipe(false);
   const ChildPipe errors = make_pipe(false);
+  if (standard_output && *standard_output != nullptr)
+    SetHandleInformation(*standard_output, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input.child_end;
-  startup.hStdOutput = output.child_end;
+  startup.hStdOutput = standard_output.value_or(output.child_end);
   startup.hStdError = errors.child_end;
   PROCESS_INFORMATION process{};
   std::wstring command_line = L"\"" + path + L"\" " + arguments;
@@ -71,9 +73,13 @@ RunningChild::RunningChild(const std::wstring& path, const std::wstring& argumen
       CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                      environment ? environment->data() : nullptr, nullptr, &startup, &process);
   const DWORD error = GetLastError();
-  for (HANDLE child_end : {input.child_end, output.child_end, errors.child_end}) CloseHandle(child_end);
+  for (HANDLE child_end : {input.child_end, output.child_end, errors.child_end})
+    if (child_end != nullptr) CloseHandle(child_end);
   input_ = input.parent_end;
-  readers_.emplace_back([this, pipe = output.parent_end] { read_into(pipe, output_); });
+  if (standard_output)
+    output_.ended = true;
+  else
+    readers_.emplace_back([this, pipe = output.parent_end] { read_into(pipe, output_); });
   readers_.emplace_back([this, pipe = errors.parent_end] { read_into(pipe, errors_); });
   if (!created) {
     ADD_FAILURE() << "CreateProcessW failed: " << error;
@@ -147,8 +153,9 @@ std::string RunningChild::errors() const {
 }
 
 ChildRun run_child(const std::wstring& path, const std::wstring& arguments,
-                   std::optional<std::wstring> environment, DWORD timeout_ms) {
-  RunningChild child(path, arguments, std::move(environment));
+                   std::optional<std::wstring> environment, std::optional<HANDLE> standard_output,
+                   DWORD timeout_ms) {
+  RunningChild child(path, arguments, std::move(environment), standard_output);
   child.close_input();
   ChildRun run;
   if (!child.started()) return run;

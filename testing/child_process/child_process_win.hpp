@@ -32,9 +32,11 @@ std::wstring environment_block(const std::vector<std::wstring>& extra);
 class RunningChild {
  public:
   // Starts `path` with `arguments` after its quoted path, with `environment` (a block of "NAME=value"
-  // strings, each ended by a zero, and one more zero) or else the current environment.
+  // strings, each ended by a zero, and one more zero) or else the current environment. Its standard
+  // output is a pipe that `output` reads, or else `standard_output` (a file, or nullptr for none).
   RunningChild(const std::wstring& path, const std::wstring& arguments,
-               std::optional<std::wstring> environment = std::nullopt);
+               std::optional<std::wstring> environment = std::nullopt,
+               std::optional<HANDLE> standard_output = std::nullopt);
   RunningChild(const RunningChild&) = delete;
   RunningChild& operator=(const RunningChild&) = delete;
   ~RunningChild();
@@ -74,7 +76,8 @@ class RunningChild {
 // Runs `path` with `arguments`, standard input closed, and waits at most `timeout_ms`; a child that
 // does not end in time is ended and fails the test.
 ChildRun run_child(const std::wstring& path, const std::wstring& arguments,
-                   std::optional<std::wstring> environment = std::nullopt, DWORD timeout_ms = 30'000);
+                   std::optional<std::wstring> environment = std::nullopt,
+                   std::optional<HANDLE> standard_output = std::nullopt, DWORD timeout_ms = 30'000);
 
 // Text as a text stream shows it, with each CR LF read as LF.
 std::string without_carriage_returns(std::string text);

@@ -29,7 +29,7 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: fake_ibmi_server [--address ADDRESS] [--tree FILE.json] [--signon-port N] [--file-port N]\n"
     "                        [--command-port N] [--keep-stdin] [--stop-file FILE] [--exit-with-parent]\n"
-    "                        [--silence-file FILE]\n"
+    "                        [--silence-file FILE] [--help]\n"
     "Serves a fake IBM i on ADDRESS (127.0.0.2) at the IBM i ports (8476, 8473, 8475; 0 lets the system\n"
     "choose) until SIGINT, SIGTERM or the end of standard input (with --keep-stdin, signals only), once\n"
     "FILE exists, or (with --exit-with-parent) once the process that started it has ended. While the\n"
@@ -45,6 +45,7 @@ struct Options {
   std::optional<std::string> stop_file;
   std::optional<std::string> silence_file;
   bool exit_with_parent = false;
+  bool help = false;
 };
 
 std::optional<std::uint16_t> port_of(std::string_view text) {
@@ -66,6 +67,11 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
     if (option == "--exit-with-parent") {
       options.exit_with_parent = true;
       continue;
+    }
+    if (option == "--help") {
+      // Help is given whatever follows it.
+      options.help = true;
+      return options;
     }
     if (i + 1 == argc) {
       error = "missing value of " + std::string(option);
@@ -137,6 +143,10 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fprintf(stderr, "fake_ibmi_server: %s\n%s", error.c_str(), kUsage.data());
     return 2;
+  }
+  if (options->help) {
+    std::fputs(kUsage.data(), stdout);
+    return 0;
   }
   auto description = options->tree ? fake_ibmi::read_host_description(*options->tree)
                                    : fake_ibmi::parse_host_description(fake_ibmi::demo_host_description());

@@ -68,14 +68,8 @@ class ServerProcess {
     return std::nullopt;
   }
 
-  std::string read_errors() {
-    std::string text;
-    char buffer[256];
-    ssize_t got = 0;
-    while (wait_readable(errors_) && (got = read(errors_, buffer, sizeof buffer)) > 0)
-      text.append(buffer, got);
-    return text;
-  }
+  std::string read_output() { return read_to_end(output_); }
+  std::string read_errors() { return read_to_end(errors_); }
 
   void close_input() {
     close(input_);
@@ -102,6 +96,14 @@ class ServerProcess {
   static bool wait_readable(int fd) {
     pollfd ready{.fd = fd, .events = POLLIN, .revents = 0};
     return poll(&ready, 1, static_cast<int>(kTimeLimit.count() * 1000)) == 1;
+  }
+
+  static std::string read_to_end(int fd) {
+    std::string text;
+    char buffer[256];
+    ssize_t got = 0;
+    while (wait_readable(fd) && (got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, got);
+    return text;
   }
 
   pid_t pid_ = -1;
@@ -227,27 +229,34 @@ TEST(FakeServerProgram, EndsWithTheProcessThatStartedIt) {
   EXPECT_FALSE(list_as(ports, "demo", "demo", "/home"));
 }
 
-TEST(FakeServerProgram, ReportsWhatKeepsItFromServing) {
+TEST(FakeServerProgram, AnswersHelpAndReportsWhatKeepsItFromServing) {
   FakeHost occupying{IfsTree(), HostSettings()};
   struct Case {
     std::vector<std::string> arguments;
     int exit_code;
-    std::string error;
+    bool on_standard_output;
+    std::string text;  // part of what the program writes; the other stream stays empty
   };
   const Case cases[] = {
-      {{"--port", "1"}, 2, "fake_ibmi_server: unknown option --port\nusage: fake_ibmi_server"},
-      {{"--file-port", "70000"}, 2, "invalid port 70000"},
-      {{"--tree"}, 2, "missing value of --tree"},
-      {{"--tree", "/nonexistent/tree.json"}, 1, "cannot read /nonexistent/tree.json"},
+      {{"--help"}, 0, true, "usage: fake_ibmi_server [--address ADDRESS]"},
+      {{"--keep-stdin", "--help", "--tree"}, 0, true, "[--silence-file FILE] [--help]\nServes a fake IBM i"},
+      {{"--port", "1"}, 2, false, "fake_ibmi_server: unknown option --port\nusage: fake_ibmi_server"},
+      {{"--file-port", "70000"}, 2, false, "invalid port 70000"},
+      {{"--tree"}, 2, false, "missing value of --tree"},
+      {{"--tree", "/nonexistent/tree.json"}, 1, false, "cannot read /nonexistent/tree.json"},
       {{"--address", "127.0.0.1", "--signon-port", std::to_string(occupying.ports().signon)},
        1,
+       false,
        "cannot serve on 127.0.0.1"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
+    SCOPED_TRACE(c.text);
     ServerProcess server(c.arguments);
     EXPECT_EQ(server.wait(), c.exit_code);
-    EXPECT_THAT(server.read_errors(), HasSubstr(c.error));
+    const std::string output = server.read_output();
+    const std::string errors = server.read_errors();
+    EXPECT_THAT(c.on_standard_output ? output : errors, HasSubstr(c.text));
+    EXPECT_EQ(c.on_standard_output ? errors : output, "");
   }
 }
 

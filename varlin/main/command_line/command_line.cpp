@@ -16,7 +16,7 @@ namespace varlin {
 
 namespace {
 
-enum class ValueKind { flag, text, mount_id, unsigned64, ttl_seconds };
+enum class ValueKind { flag, text, host, mount_id, unsigned64, ttl_seconds };
 
 struct OptionSpec {
   std::string_view long_name;
@@ -51,7 +51,7 @@ const std::array<OptionSpec, 8>& options() {
   static const std::string cache_ttl = std::to_string(kDefaultCacheTtlSeconds);
   static const std::array<OptionSpec, 8> table{{
       {"verbose", 'v', "VERBOSE", "", "", ValueKind::flag, "Enable diagnostic filesystem logging"},
-      {"host", 0, "HOST", "MORVA_HOST", "", ValueKind::text, "IBM i host name or IP address"},
+      {"host", 0, "HOST", "MORVA_HOST", "", ValueKind::host, "IBM i host name or IP address"},
       {"user", 0, "USER", "MORVA_USER", "", ValueKind::text, "IBM i user profile"},
       {"mount-point", 0, "MOUNT_POINT", "VARLIN_MOUNT_POINT", "Z:", ValueKind::text,
        "Drive letter or directory at which WinFsp mounts the filesystem"},
@@ -115,6 +115,10 @@ std::expected<std::uint32_t, std::string> parse_cache_ttl(std::string_view text)
 // The reason a value is refused, if it is.
 std::optional<std::string> refusal(ValueKind kind, std::string_view value) {
   switch (kind) {
+    case ValueKind::host:
+      // No IBM i is named by nothing but blanks; the name is otherwise used as typed.
+      if (morva::ccsid::trim_white_space(value).empty()) return "host must not be empty or only white space";
+      break;
     case ValueKind::mount_id:
       if (auto id = parse_mount_id(value); !id) return id.error();
       break;

@@ -1,5 +1,6 @@
 #include "main/command_line/command_line.hpp"
 #include "main/console/console_output_win.hpp"
+#include "main/exit_report.hpp"
 #include "morva/ccsid/utf16.hpp"
 #include "shared/environment.hpp"
 #include "shared/windows_text_win.hpp"
@@ -39,8 +40,16 @@ Args Args::parse() {
   if (auto* args = std::get_if<Args>(&result)) return std::move(*args);
 
   const auto& exit = std::get<CommandLineExit>(result);
-  static_cast<void>((exit.exit_code == 0 ? write_standard_output : write_standard_error)(exit.text));
-  std::exit(exit.exit_code);
+  if (exit.exit_code != kExitSuccess) {
+    // An error that cannot be shown keeps its exit code: there is nothing better to say.
+    static_cast<void>(write_standard_error(exit.text));
+    std::exit(exit.exit_code);
+  }
+  if (auto written = write_standard_output(exit.text); !written) {
+    static_cast<void>(write_standard_error(error_report(written.error())));
+    std::exit(kExitInternalFault);
+  }
+  std::exit(kExitSuccess);
 }
 
 }  // namespace varlin

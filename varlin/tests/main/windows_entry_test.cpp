@@ -20,9 +20,11 @@ namespace {
 using child_process::ChildRun;
 
 // Runs the option probe; standard output and error are text streams, so their CR LF become LF.
-ChildRun run_probe(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
-  ChildRun run = child_process::run_child(child_process::program_folder() + L"varlin_args_probe.exe",
-                                          arguments, child_process::environment_block(environment));
+ChildRun run_probe(const std::wstring& arguments, const std::vector<std::wstring>& environment = {},
+                   std::optional<HANDLE> standard_output = std::nullopt) {
+  ChildRun run =
+      child_process::run_child(child_process::program_folder() + L"varlin_args_probe.exe", arguments,
+                               child_process::environment_block(environment), standard_output);
   run.output = child_process::without_carriage_returns(std::move(run.output));
   run.errors = child_process::without_carriage_returns(std::move(run.errors));
   return run;
@@ -39,7 +41,7 @@ TEST(WindowsEntry, ParsesWideArgumentsAndEnvironment) {
        {},
        {"verbose=1", "host=[ibmi]", "user=[J\xC3\xBCrgen \xE6\x97\xA5]", "mount_id=6699", "mount_point=[Z:]",
         "remote_root=[/]", "max_file_size=67108864", "cache_ttl_seconds=30"}},
-      {L"", {L"MORVA_HOST=", L"MORVA_USER=\u00C4"}, {"host=[]", "user=[\xC3\x84]", "mount_id=(none)"}},
+      {L"", {L"MORVA_HOST=\u00C4", L"MORVA_USER="}, {"host=[\xC3\x84]", "user=[]", "mount_id=(none)"}},
       {L"--host h",
        {L"VARLIN_CACHE_TTL_SECONDS=0", L"VARLIN_MOUNT_POINT=C:\\m n"},
        {"user=(none)", "cache_ttl_seconds=0", "mount_point=[C:\\m n]"}},
@@ -53,32 +55,57 @@ TEST(WindowsEntry, ParsesWideArgumentsAndEnvironment) {
   }
 }
 
+// A text of the parser: its first lines, then the usage line.
+std::string with_usage(std::string_view first_lines) {
+  return std::string(first_lines) + "\n\nUsage: varlin_args_probe.exe [OPTIONS] --host <HOST>\n";
+}
+
 TEST(WindowsEntry, HelpAndErrorsEndTheProcess) {
+  // Wine's name of the Linux device on which every write fails as on a full disk.
+  const HANDLE full_device =
+      CreateFileW(LR"(\\?\unix\dev\full)", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(full_device, INVALID_HANDLE_VALUE) << GetLastError();
+  constexpr HANDLE kNoStandardOutput = nullptr;
   struct Case {
     std::wstring arguments;
     DWORD exit_code;
     bool on_standard_output;
-    std::string first_line;
+    std::string start;  // what the text begins with
+    std::vector<std::wstring> environment = {};
+    std::optional<HANDLE> standard_output = {};  // in place of the pipe that the test reads
   };
+  const std::string help = with_usage("Mount an IBM i IFS directory as a Windows drive");
+  const std::string empty_host =
+      with_usage("error: invalid value '' for '--host <HOST>': host must not be empty or only white space");
+  const std::string unwritable =
+      "Error: I/O error Other: writing to standard output failed with Windows error ";
   const std::vector<Case> cases = {
-      {L"--help", 0, true, "Mount an IBM i IFS directory as a Windows drive"},
-      {L"", 2, false, "error: the following required arguments were not provided:"},
-      {L"--host a --host b", 2, false, "error: the argument '--host <HOST>' cannot be used multiple times"},
-      {L"--host a --user \xD800", 2, false, "error: invalid UTF-8 was detected in one or more arguments"},
-      {L"--help \xD800", 0, true, "Mount an IBM i IFS directory as a Windows drive"},
+      {L"--help", 0, true, help},
+      {L"", 2, false,
+       with_usage("error: the following required arguments were not provided:\n  --host <HOST>")},
+      {L"--host a --host b", 2, false,
+       with_usage("error: the argument '--host <HOST>' cannot be used multiple times")},
+      {L"--host a --user \xD800", 2, false,
+       with_usage("error: invalid UTF-8 was detected in one or more arguments")},
+      {L"--help \xD800", 0, true, help},
       {L"--host a --mount-id \u00C5se", 2, false,
-       "error: invalid value '\xC3\x85se' for '--mount-id <MOUNT_ID>': mount id must be a 32-bit decimal or "
-       "0x-prefixed hexadecimal number"},
+       with_usage("error: invalid value '\xC3\x85se' for '--mount-id <MOUNT_ID>': mount id must be a 32-bit "
+                  "decimal or 0x-prefixed hexadecimal number")},
+      {L"--host \"\"", 2, false, empty_host},
+      {L"", 2, false, empty_host, {L"MORVA_HOST="}},
+      {L"--help", 3, false, unwritable + "112\n", {}, full_device},
+      {L"--host a -h", 3, false, unwritable + "6\n", {}, kNoStandardOutput},
   };
   for (const Case& test : cases) {
-    const ChildRun run = run_probe(test.arguments);
-    EXPECT_EQ(run.exit_code, test.exit_code) << test.first_line;
+    const ChildRun run = run_probe(test.arguments, test.environment, test.standard_output);
+    EXPECT_EQ(run.exit_code, test.exit_code) << test.start;
     const std::string& shown = test.on_standard_output ? run.output : run.errors;
     const std::string& other = test.on_standard_output ? run.errors : run.output;
-    EXPECT_EQ(shown.substr(0, shown.find('\n')), test.first_line);
-    EXPECT_NE(shown.find("Usage: varlin_args_probe.exe [OPTIONS] --host <HOST>"), std::string::npos) << shown;
+    EXPECT_TRUE(shown.starts_with(test.start)) << shown;
     EXPECT_EQ(other, "");
   }
+  CloseHandle(full_device);
 }
 
 TEST(WindowsStandardInput, RedirectedInputIsSharedByThePromptAndTheStopReader) {

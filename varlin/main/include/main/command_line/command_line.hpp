@@ -24,8 +24,9 @@ struct Args {
 
   friend bool operator==(const Args&, const Args&) = default;
 
-  // Reads the process's command line and environment. Help ends the process with exit code 0 and any
-  // other parse error with exit code 2, so this returns only a complete `Args`.
+  // Reads the process's command line and environment. Help ends the process with exit code 0, or 3
+  // when standard output cannot take it, and any other parse error with exit code 2, so this returns
+  // only a complete `Args`.
   static Args parse();
 };
 
