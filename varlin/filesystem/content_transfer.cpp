@@ -57,15 +57,14 @@ std::expected<void, RemoteFailure> IfsFileSystem::store_content_or_reason(std::s
     auto described = with_command([&member](CommandClient& client) {
       return client.retrieve_file_description(member->library, member->file);
     });
-    if (!described) {
-      stored = std::unexpected(described.error());
-    } else {
-      // The library encodes the whole text as records before it opens the member for replacement, so a
-      // text the member cannot hold leaves it as it was.
-      stored = with_ifs([&](IfsClient& client) {
-        return client.write_source_member(member->path, std::string(bytes), described->record_length);
-      });
-    }
+    // Nothing about the member itself was sent yet: however this failed, the member is as it was.
+    if (!described)
+      return std::unexpected(RemoteFailure{map_ifs_error(described.error()), described.error().text()});
+    // The library encodes the whole text as records before it opens the member for replacement, so a
+    // text the member cannot hold leaves it as it was.
+    stored = with_ifs([&](IfsClient& client) {
+      return client.write_source_member(member->path, std::string(bytes), described->record_length);
+    });
   } else {
     const std::string resolved = morva::server::resolve_remote_path(path);
     auto written = with_ifs(

@@ -84,12 +84,16 @@ IfsFileSystem::~IfsFileSystem() {
   // WinFsp closes no handle at unmount: members still open keep their changes until here. Windows ends
   // the process soon after it asks it to stop, however slow the IBM i is, so every text is copied first.
   keep_copies(true);
-  for (const auto& text : member_texts_.live()) {
-    std::lock_guard exchange(text->exchange);
-    final_write_back(*text);
-    // A replacement whose program was not done is never made.
+  const auto texts = member_texts_.live();
+  // No operation can end a replacement now: one whose program was not done is never made, which the
+  // user hears before any write-back waits on the IBM i.
+  for (const auto& text : texts) {
     std::lock_guard lock(text->mutex);
     report_pending_replacements(*text);
+  }
+  for (const auto& text : texts) {
+    std::lock_guard exchange(text->exchange);
+    final_write_back(*text);
   }
   runtime_->shut_down();
 }

@@ -7,15 +7,19 @@
 namespace varlin::filesystem {
 
 std::string lost_changes_line(std::string_view path, std::string_view reason,
-                              const std::optional<KeptText>& kept) {
-  if (!kept)
-    return fmt::format("Changes to {} are lost: {}; no copy of their text could be kept\n", path, reason);
-  if (!kept->current)
-    return fmt::format(
-        "Changes to {} are lost: {}; no copy of their last text could be kept, an earlier text is kept in "
-        "{}\n",
-        path, reason, kept->copy);
-  return fmt::format("Changes to {} are lost: {}; their text is kept in {}\n", path, reason, kept->copy);
+                              const std::optional<KeptText>& kept, UnsavedChanges changes) {
+  const std::string_view what = changes == UnsavedChanges::lost ? "are lost" : "may not have been saved";
+  std::string where;
+  if (!kept) {
+    where = "no copy of their text could be kept";
+  } else if (!kept->current) {
+    where =
+        fmt::format("no copy of their last text could be kept, an earlier text is kept in {}", kept->copy);
+  } else {
+    where = fmt::format("their text is kept in {}", kept->copy);
+  }
+  const std::string_view look = changes == UnsavedChanges::lost ? "" : "; look on the IBM i";
+  return fmt::format("Changes to {} {}: {}; {}{}\n", path, what, reason, where, look);
 }
 
 std::string undeleted_line(std::string_view path, std::string_view reason) {

@@ -84,6 +84,7 @@ std::expected<void, RemoteFailure> IfsFileSystem::write_back(MemberText& text) {
   std::lock_guard lock(text.mutex);
   if (!stored) {
     if (!text.first_failure) text.first_failure = stored.error().reason;
+    if (!stored.error().answered && !text.first_unanswered) text.first_unanswered = stored.error().reason;
     return stored;
   }
   // A copy of a text changed while this one was on its way stays until that text is written back too.
@@ -92,6 +93,7 @@ std::expected<void, RemoteFailure> IfsFileSystem::write_back(MemberText& text) {
     text.recovery_copy.reset();
   }
   text.first_failure.reset();
+  text.first_unanswered.reset();
   text.dirty = text.version != version;
   text.modified = operations::now_seconds();
   return {};
@@ -104,8 +106,11 @@ void IfsFileSystem::final_write_back(MemberText& text) {
   if (written) return;
   morva::log::error(kWriteTarget, "IBM i IFS final flush failed",
                     {{"path", text.path}, {"error", written.error().reason}});
-  lost_changes_(lost_changes_line(text.path, *text.first_failure,
-                                  kept_text(text.recovery_copy, text.copy_is_current())));
+  const auto kept = kept_text(text.recovery_copy, text.copy_is_current());
+  // A write-back that got no answer may have been made after all: the user is to look.
+  lost_changes_(text.first_unanswered
+                    ? lost_changes_line(text.path, *text.first_unanswered, kept, UnsavedChanges::unconfirmed)
+                    : lost_changes_line(text.path, *text.first_failure, kept));
 }
 
 void IfsFileSystem::end_replacement(OpenFile& file, MemberText& text) {

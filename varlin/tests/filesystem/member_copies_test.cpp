@@ -5,10 +5,14 @@
 #include <fmt/ranges.h>
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "copy_name.hpp"
@@ -18,9 +22,13 @@ namespace varlin::filesystem {
 namespace {
 
 using fake_ibmi::RequestKind;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
+using ::testing::StartsWith;
 
 constexpr std::u16string_view kHelloClp = u"\\QSYS.LIB\\OPSLIB\\QCLSRC\\HELLO.clp";
 constexpr std::u16string_view kHelloBak = u"\\QSYS.LIB\\OPSLIB\\QCLSRC\\HELLO.bak";
@@ -236,6 +244,45 @@ TEST_F(MemberCopies, AtTheStopAPendingReplacementIsNotMadeAndItsTextIsKeptInANam
       ElementsAre("Changes to /QSYS.LIB/OPSLIB.LIB/QCLSRC.FILE/HELLO.MBR written through HELLO.bak are lost: "
                   "the mount stopped before their program was done; their text is kept in " +
                   utf8_of(recovery_folder.path() / copies.begin()->first) + "\n"));
+}
+
+// The mount stops while no operation is under way: a program has HELLO.bak replaced and not done, an
+// editor has unsaved changes through HELLO.clp, and the IBM i takes the editor's records but never
+// answers. The replacement's line comes at once, while the write-back still waits; the write-back's line
+// comes when it gives up, and says that the member may hold the records after all.
+TEST_F(MemberCopies, AtTheStopAReplacementNeverMadeIsToldAtOnceAndAnUnansweredWriteBackMayHaveBeenMade) {
+  remount(std::chrono::seconds(2));
+  const auto editor = opened(kHelloClp);
+  write(editor, "X", 0);
+  const auto writer = replaced(kHelloBak, "XYZ\n");
+  host.hang_next(RequestKind::write_file);
+  auto stopping = std::async(std::launch::async, [this] { fs_.reset(); });
+
+  const auto told = [this] {
+    std::lock_guard lock(lost_changes_lock_);
+    return lost_changes_;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (told().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_THAT(told(), SizeIs(1));
+  EXPECT_THAT(told().front(), HasSubstr("written through HELLO.bak are lost: the mount stopped before"));
+  EXPECT_EQ(stopping.wait_for(std::chrono::seconds(0)), std::future_status::timeout)
+      << "told while the write-back waits on the IBM i";
+
+  stopping.get();
+  const auto copies = recovery_folder.files();
+  ASSERT_THAT(copies, SizeIs(2));
+  std::string editor_copy;
+  for (const auto& [copy, text] : copies)
+    if (text != "XYZ\n") editor_copy = utf8_of(recovery_folder.path() / copy);
+  EXPECT_EQ(host.count(RequestKind::write_file), 1u);
+  EXPECT_THAT(
+      told(),
+      ElementsAre(HasSubstr("written through HELLO.bak are lost"),
+                  AllOf(StartsWith("Changes to /QSYS.LIB/OPSLIB.LIB/QCLSRC.FILE/HELLO.MBR may not "
+                                   "have been saved: timed out waiting for file service at "),
+                        EndsWith("; their text is kept in " + editor_copy + "; look on the IBM i\n"))));
 }
 
 // A copy program stopped half way through a copy onto HELLO.bak: the member loses nothing.

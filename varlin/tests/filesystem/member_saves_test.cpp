@@ -27,6 +27,7 @@ namespace {
 
 using fake_ibmi::RequestKind;
 using ::testing::AllOf;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
@@ -57,11 +58,15 @@ class MemberSaves : public OperationsTest {
     EXPECT_EQ(copies.begin()->second, text);
   }
 
-  // The line that tells of HELLO's lost changes: their first cause and where their text is.
-  auto hello_lost(std::string_view cause) {
+  // The line that tells of HELLO's changes that the IBM i does not hold, or may not: their cause and
+  // where their text is.
+  auto hello_lost(std::string_view cause, UnsavedChanges changes = UnsavedChanges::lost) {
     const std::string copy = utf8_of(recovery_folder.path() / recovery_folder.files().begin()->first);
-    return AllOf(StartsWith("Changes to /QSYS.LIB/OPSLIB.LIB/QCLSRC.FILE/HELLO.MBR are lost: "),
-                 HasSubstr(std::string(cause)), EndsWith("; their text is kept in " + copy + "\n"));
+    const bool lost = changes == UnsavedChanges::lost;
+    return AllOf(StartsWith(std::string("Changes to /QSYS.LIB/OPSLIB.LIB/QCLSRC.FILE/HELLO.MBR ") +
+                            (lost ? "are lost: " : "may not have been saved: ")),
+                 HasSubstr(std::string(cause)),
+                 EndsWith("; their text is kept in " + copy + (lost ? "" : "; look on the IBM i") + "\n"));
   }
 
   std::uint32_t append(const OpenFileRef& file, std::string_view text) {
@@ -86,7 +91,8 @@ TEST_F(MemberSaves, AWriteRefusedAfterTheMemberWasEmptiedLeavesTheTextInACopy) {
 }
 
 // Notepad saves and closes while the connection breaks in the middle of the records: Cleanup's write-back
-// fails on the broken connection, Close's try finds it unusable. The user hears the first cause.
+// fails on the broken connection, Close's try finds it unusable. The IBM i may have taken every record
+// before the break, so the user hears that the changes may not have been saved, and the first cause.
 TEST_F(MemberSaves, AConnectionDroppedInTheMiddleOfAWriteBackKeepsTheTextAndTellsTheFirstCause) {
   auto member = opened(kHello);
   write(member, "X", 0);
@@ -96,7 +102,8 @@ TEST_F(MemberSaves, AConnectionDroppedInTheMiddleOfAWriteBackKeepsTheTextAndTell
   fs_->close(std::move(member));
   expect_one_copy_holding(kEditedText);
   ASSERT_THAT(lost_changes_, SizeIs(1));
-  EXPECT_THAT(lost_changes_.front(), AllOf(hello_lost(""), Not(HasSubstr("unusable"))));
+  EXPECT_THAT(lost_changes_.front(),
+              AllOf(hello_lost("early eof", UnsavedChanges::unconfirmed), Not(HasSubstr("unusable"))));
 }
 
 TEST_F(MemberSaves, AWriteBackThatFailsAtUnmountLeavesACopyAndSaysWhere) {
@@ -207,6 +214,8 @@ TEST_F(MemberSaves, EveryChangedTextIsCopiedBeforeTheFirstWriteBackWaitsForTheIb
     end();
     EXPECT_EQ(seen.get(), 2u) << "copies when the first write-back asked the IBM i";
   }
+  // The stop's write-backs gave up before they sent anything about the members themselves.
+  EXPECT_THAT(lost_changes_, AllOf(SizeIs(2), Each(HasSubstr(" are lost: "))));
 }
 
 // Two changed members are open beside a stream file whose write, and a third member whose save, wait on

@@ -66,7 +66,9 @@ struct MountSettings {
 struct RemoteFailure {
   NtStatus status;
   std::string reason;
-  bool answered = true;  // false when the IBM i's answer never came, so nobody knows what it did
+  // False when an answer that never came (a time-out, a dropped connection) leaves unknown what the
+  // IBM i did with the object.
+  bool answered = true;
 };
 
 // The file-system context of one mount: its runtime, its two IBM i connections, its remote root, its

@@ -18,10 +18,17 @@ struct KeptText {
   bool current = true;
 };
 
-// "Changes to {path} are lost: {reason}", then where their text is kept, or that it could not be
-// kept, and a line feed.
+// What the IBM i holds of changes that could not be written back: nothing of them (every write-back
+// was refused or never sent), or nobody knows (the answer to one never came, and the IBM i may have
+// finished it).
+enum class UnsavedChanges { lost, unconfirmed };
+
+// "Changes to {path} are lost: {reason}", or "Changes to {path} may not have been saved: {reason}",
+// then where their text is kept, or that it could not be kept, then for unconfirmed changes "; look on
+// the IBM i", and a line feed.
 std::string lost_changes_line(std::string_view path, std::string_view reason,
-                              const std::optional<KeptText>& kept);
+                              const std::optional<KeptText>& kept,
+                              UnsavedChanges changes = UnsavedChanges::lost);
 
 // "{path} was not deleted: {reason}; it is still on the IBM i" and a line feed.
 std::string undeleted_line(std::string_view path, std::string_view reason);

@@ -56,9 +56,11 @@ struct MemberText {
   std::multiset<std::string, std::less<>> names;
   // The replacements through its handles that are not done yet.
   std::vector<std::shared_ptr<Replacement>> replacements;
-  // Since the last successful write-back: why the first one failed, and the copy of the text kept on
-  // this computer in case the member was left empty or half written, with the version it holds.
+  // Since the last successful write-back: why the first one failed, why the first one whose answer
+  // never came failed (the IBM i may have finished that one), and the copy of the text kept on this
+  // computer in case the member was left empty or half written, with the version it holds.
   std::optional<std::string> first_failure;
+  std::optional<std::string> first_unanswered;
   std::optional<std::filesystem::path> recovery_copy;
   std::uint64_t copy_version = 0;
 
