@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "shared/expiry_sweep.hpp"
 #include "shared/object_properties.hpp"
 #include "shared/spelling_map.hpp"
 
@@ -17,10 +18,11 @@ struct MetadataCache::Map {
     MonotonicTime stored_at;
   };
 
-  explicit Map(MonotonicClock monotonic_clock) : clock(std::move(monotonic_clock)) {}
+  explicit Map(MonotonicClock monotonic_clock) : clock(std::move(monotonic_clock)), sweep(clock()) {}
 
   MonotonicClock clock;
   std::mutex mutex;
+  ExpirySweep sweep;
   SpellingMap<Stored> entries;
 };
 
@@ -58,7 +60,9 @@ std::optional<MetadataResult> MetadataCache::get(std::string_view path) const {
 
 void MetadataCache::insert(std::string path, MetadataResult result) {
   std::lock_guard lock(map_->mutex);
-  map_->entries.insert_or_assign(cache_key(path), Map::Stored{std::move(result), map_->clock()});
+  const MonotonicTime now = map_->clock();
+  map_->sweep.run_if_due(map_->entries, now, ttl_, &Map::Stored::stored_at);
+  map_->entries.insert_or_assign(cache_key(path), Map::Stored{std::move(result), now});
 }
 
 void MetadataCache::fill_from_listing(std::string path, std::string_view directory, std::string_view name,

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,12 +95,43 @@ TEST_F(MetadataCacheTest, DropsEverySpellingOfAQsysObject) {
 
 TEST_F(MetadataCacheTest, TouchRenewsExistingEntriesOnly) {
   cache_.insert("/kept", member_result("/kept"));
-  now_ += 40s;  // expired, but no lookup has removed it yet
+  now_ += 40s;  // expired, but neither a lookup nor an insert's sweep has removed it yet
   const std::vector<std::string> paths = {"/KEPT", "/absent"};
   cache_.touch(paths);
   now_ += 30s - 1ns;
   EXPECT_EQ(cache_.get("/kept"), member_result("/kept"));
   EXPECT_EQ(cache_.get("/absent"), std::nullopt);
+}
+
+// Entries stored at the start, one of them renewed later, and one stored later: what an insert a
+// lifetime after the start leaves in the map, which a touch then shows by renewing only what is there.
+TEST_F(MetadataCacheTest, AnInsertDropsExpiredEntriesAndKeepsFreshAndRenewedOnes) {
+  struct Case {
+    const char* name;
+    Lifetime ttl;
+    bool old_kept;
+  };
+  const Case cases[] = {
+      {"30 s", 30s, false},
+      {"a lifetime that never ends", cache_lifetime(std::numeric_limits<std::uint64_t>::max()), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto cache = cache_with(c.ttl);
+    for (const char* path : {"/old", "/renewed"}) cache.insert(path, member_result(path));
+    now_ += 20s;
+    cache.insert("/recent", member_result("/recent"));
+    const std::vector<std::string> renewed = {"/RENEWED"};
+    cache.touch(renewed);
+    now_ += 10s;
+    cache.insert("/later", member_result("/later"));
+
+    const std::vector<std::string> earlier = {"/old", "/renewed", "/recent"};
+    cache.touch(earlier);
+    EXPECT_EQ(cache.get("/old"), c.old_kept ? std::optional(member_result("/old")) : std::nullopt);
+    for (const char* path : {"/renewed", "/recent", "/later"})
+      EXPECT_EQ(cache.get(path), member_result(path));
+  }
 }
 
 morva::command::ObjectDescription program(std::string source_file = "") {

@@ -13,8 +13,9 @@
 namespace varlin::filesystem {
 
 // The IBM i properties of members and typed objects by path, each used while younger than the
-// lifetime. Copies share one map, so the mount and its metadata pipe see the same entries. Keys fold
-// '\' to '/' and ASCII letters to lower case; a stored result keeps its own path unchanged.
+// lifetime; expired entries are dropped as the cache is used (ExpirySweep). Copies share one map, so
+// the mount and its metadata pipe see the same entries. Keys fold '\' to '/' and ASCII letters to
+// lower case; a stored result keeps its own path unchanged.
 class MetadataCache {
  public:
   explicit MetadataCache(Lifetime ttl, MonotonicClock clock = steady_now);

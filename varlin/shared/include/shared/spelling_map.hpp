@@ -1,7 +1,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,6 +56,22 @@ class SpellingMap {
   void erase_at_or_below(std::string_view path) {
     const std::string top = object_key(path);
     std::erase_if(objects_, [&top](const auto& object) { return is_at_or_below(object.first, top); });
+  }
+
+  // Drops each spelling whose value the predicate picks; the object's other spellings keep theirs.
+  template <typename Predicate>
+  void erase_values_if(Predicate picks) {
+    for (auto object = objects_.begin(); object != objects_.end();) {
+      std::erase_if(object->second, [&picks](const Spelling& spelling) { return picks(spelling.value); });
+      object = object->second.empty() ? objects_.erase(object) : std::next(object);
+    }
+  }
+
+  // The spellings stored.
+  std::size_t size() const {
+    std::size_t spellings = 0;
+    for (const auto& object : objects_) spellings += object.second.size();
+    return spellings;
   }
 
  private:
