@@ -26,8 +26,6 @@ std::optional<std::string> library_of(std::string_view directory) {
   return std::string(library_name(components[1]));
 }
 
-constexpr std::size_t kMemberNameWidth = 10;
-
 struct ObjectName {
   std::string object;
   std::string type;  // ASCII letters upper-cased
@@ -73,7 +71,7 @@ StatusResult<std::vector<DirEntry>> IfsFileSystem::list_directory(std::string_vi
       const std::string stem = listed_entry.name.substr(0, listed_entry.name.size() - 4);
       // The description programs cannot be asked about a member such as A.B: the rest of the file
       // lists without it.
-      if (!morva::command::is_api_name(stem, kMemberNameWidth)) {
+      if (!morva::command::is_api_name(stem)) {
         morva::log::warn(kLogTarget, "leaving out of the listing an IBM i member the APIs cannot name",
                          {{"path", join_path(resolved, listed_entry.name)}});
         continue;

@@ -30,10 +30,10 @@ ProgramParameter name(std::string_view text, std::size_t width) {
 
 // Object name, then its library, 10 bytes each.
 ProgramParameter qualified_name(std::string_view object, std::string_view library) {
-  ProgramParameter parameter = name(object, 10);
-  const auto library_name = encode_name(library, 10);
+  ProgramParameter parameter = name(object, kObjectNameWidth);
+  const auto library_name = encode_name(library, kObjectNameWidth);
   parameter.data.insert(parameter.data.end(), library_name.begin(), library_name.end());
-  parameter.max_length = 20;
+  parameter.max_length = static_cast<std::uint32_t>(2 * kObjectNameWidth);
   return parameter;
 }
 
@@ -56,7 +56,7 @@ std::vector<ProgramParameter> member_description_parameters(std::string_view lib
           receiver_length(kMemberReceiverLength),
           name("MBRD0100", 8),
           qualified_name(file, library),
-          name(member, 10),
+          name(member, kObjectNameWidth),
           character(kEbcdicOne),  // process overrides
           error_code()};
 }

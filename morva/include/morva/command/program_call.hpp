@@ -27,8 +27,11 @@ struct ProgramParameter {
 // and cut there; characters outside the name alphabet become 0x6F.
 std::vector<std::uint8_t> encode_name(std::string_view text, std::size_t width);
 
+// The width of an object's, a library's or a member's name in the APIs' parameters.
+inline constexpr std::size_t kObjectNameWidth = 10;
+
 // Whether encode_name gives the name itself: one to `width` characters of the name alphabet.
-bool is_api_name(std::string_view text, std::size_t width);
+bool is_api_name(std::string_view text, std::size_t width = kObjectNameWidth);
 
 // The request 0x1003 that calls `program` in QSYS. Servers below datastream level 11 get message
 // option 4, newer ones 6.
